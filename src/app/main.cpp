@@ -1,0 +1,14 @@
+#include <QApplication>
+
+#include "app/COndrixSDApp.h"
+
+int main(int argc, char** argv) {
+    // The display scale is the only scaling of the interface; Qt must not scale again.
+    qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication application(argc, argv);
+
+    kx::COndrixSDApp viewer;
+    if (!viewer.InitInstance()) return 0;
+    return viewer.ExitInstance(application.exec());
+}
