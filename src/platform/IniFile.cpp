@@ -109,6 +109,8 @@ std::size_t IniFile::SectionEnd(std::size_t headerIndex) const {
 
 std::optional<std::string_view> IniFile::Find(std::string_view section,
                                               std::string_view key) const {
+    section = Trim(section);
+    key = Trim(key);
     auto header = FindSection(section);
     if (!header) return std::nullopt;
     std::size_t end = SectionEnd(*header);
@@ -151,9 +153,14 @@ std::string IniFile::DefaultEnding() const {
 }
 
 bool IniFile::SetString(std::string_view section, std::string_view key, std::string_view value) {
-    if (Trim(section).empty() || Trim(key).empty()) return false;
+    // Names are stored trimmed, as they are read.
+    section = Trim(section);
+    key = Trim(key);
+    if (section.empty() || key.empty()) return false;
     if (HasLineBreak(section) || HasLineBreak(key) || HasLineBreak(value)) return false;
-    if (section.find(']') != std::string_view::npos || key.find('=') != std::string_view::npos)
+    // A key line must not read back as a section line, nor a section name end early.
+    if (section.find(']') != std::string_view::npos || key.find('=') != std::string_view::npos ||
+        key.front() == '[')
         return false;
 
     const std::string ending = DefaultEnding();

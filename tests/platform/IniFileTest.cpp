@@ -28,6 +28,7 @@ TEST(IniFile, ReadsTrimmedValuesCaseInsensitivelyAndFirstMatchWins) {
     EXPECT_EQ(file.Find("TAB1", "empty"), "");
     EXPECT_FALSE(file.Find("tab1", "noequals line"));
     EXPECT_FALSE(file.Find("missing", "movepath"));
+    EXPECT_EQ(file.Find(" setup ", " movepath"), "/media/card/Record") << "names are trimmed";
 }
 
 TEST(IniFile, StringReadsAreCutToTheBufferAndDefaultToTheGivenText) {
@@ -84,6 +85,7 @@ TEST(IniFile, RefusesNamesAndValuesThatWouldBreakTheLineStructure) {
     EXPECT_FALSE(file.SetString("s]", "k", "v"));
     EXPECT_FALSE(file.SetString("", "k", "v"));
     EXPECT_FALSE(file.SetString("s", " ", "v"));
+    EXPECT_FALSE(file.SetString("s", "[k", "v")) << "would read back as a section line";
     EXPECT_EQ(file.Bytes(), "[s]\nk=v\n");
 }
 

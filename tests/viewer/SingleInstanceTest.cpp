@@ -20,10 +20,16 @@ class SingleInstanceTest : public testing::Test {
     void SetUp() override {
         std::filesystem::create_directory(dir_ / "tmp");
         std::filesystem::create_directory(dir_ / "home");
+        hadTmp_ = qEnvironmentVariableIsSet("TMPDIR");
         oldTmp_ = qgetenv("TMPDIR");
         qputenv("TMPDIR", QByteArray::fromStdString((dir_ / "tmp").string()));
     }
-    void TearDown() override { qputenv("TMPDIR", oldTmp_); }
+    void TearDown() override {
+        if (hadTmp_)
+            qputenv("TMPDIR", oldTmp_);
+        else
+            qunsetenv("TMPDIR");
+    }
 
     std::map<std::string, std::string> ViewerEnvironment() const {
         return {{"TMPDIR", (dir_ / "tmp").string()},
@@ -39,6 +45,7 @@ class SingleInstanceTest : public testing::Test {
     static std::string Viewer() { return (test::BinDir() / "KX-TMQ4_Viewer").string(); }
 
     test::TempDir dir_;
+    bool hadTmp_ = false;
     QByteArray oldTmp_;
 };
 
