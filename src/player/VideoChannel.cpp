@@ -1,0 +1,418 @@
+#include "player/VideoChannel.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "app/Trace.h"
+#include "platform/TickCount.h"
+
+extern "C" {
+#include <libavutil/imgutils.h>
+#include <libavutil/opt.h>
+}
+
+namespace kx {
+namespace {
+
+const char* PathText(const std::filesystem::path& path) {
+    return path.c_str();
+}
+
+AVPixelFormat PackedFormatFor(int displayType) {
+    switch (displayType) {
+        case kDisplayRgb16:
+            return AV_PIX_FMT_RGB565LE;
+        case kDisplayBgr24:
+            return AV_PIX_FMT_BGR24;
+        case kDisplayBgra32:
+            return AV_PIX_FMT_BGRA;
+        case kDisplayYuy2:
+            return AV_PIX_FMT_YUYV422;
+        default:
+            return AV_PIX_FMT_NONE;
+    }
+}
+
+int BytesPerPixel(int displayType) {
+    return displayType == kDisplayYuy2 ? 2 : displayType;
+}
+
+}  // namespace
+
+std::string DecoderThreadCountText(unsigned processorCount) {
+    if (processorCount == 0) return "0";
+    return std::to_string(processorCount > 3 ? 4 : processorCount);
+}
+
+VideoChannel::VideoChannel(int channel, SampleIndex& index)
+    : channel_(channel), index_(index), frame_(av_frame_alloc()), planar_(av_frame_alloc()) {}
+
+VideoChannel::~VideoChannel() {
+    StopPlay(false);
+}
+
+bool VideoChannel::SetPlay(const std::filesystem::path& path, bool open) {
+    if (path.empty()) return false;
+    path_ = path;
+    if (!open) return true;
+    std::lock_guard lock(fileMutex_);
+    file_ = OpenFile(path, "rb");
+    if (!file_) {
+        Trace("CDrawWnd::SetPlay", __LINE__, "%s file open failed\n", PathText(path));
+        return false;
+    }
+    return true;
+}
+
+void VideoChannel::SetFile(UniqueFile file) {
+    std::lock_guard lock(fileMutex_);
+    file_ = std::move(file);
+}
+
+bool VideoChannel::OpenVCodec(int codecId, int width, int height, const std::uint8_t* extradata,
+                              int extradataSize) {
+    const AVCodec* codec =
+        avcodec_find_decoder(codecId == kCodecIdHevc ? AV_CODEC_ID_HEVC : AV_CODEC_ID_H264);
+    CodecContextPtr context(codec ? avcodec_alloc_context3(codec) : nullptr);
+    if (!context || width < 0 || height < 0 || extradataSize < 0) {
+        Trace("CDrawWnd::OpenVCodec", __LINE__, "video codec open failed\n");
+        return false;
+    }
+    context->width = width;
+    context->height = height;
+    // The decoder gets its own padded copy of the configuration bytes.
+    if (extradata && extradataSize > 0) {
+        context->extradata = static_cast<std::uint8_t*>(
+            av_mallocz(static_cast<std::size_t>(extradataSize) + AV_INPUT_BUFFER_PADDING_SIZE));
+        if (!context->extradata) {
+            Trace("CDrawWnd::OpenVCodec", __LINE__, "video codec open failed\n");
+            return false;
+        }
+        std::memcpy(context->extradata, extradata, static_cast<std::size_t>(extradataSize));
+        context->extradata_size = extradataSize;
+    }
+    AVDictionary* options = nullptr;
+    av_dict_set(&options, "refcounted_frames", "1", 0);
+    av_dict_set(&options, "threads", DecoderThreadCountText(ProcessorCount()).c_str(), 0);
+    int result = avcodec_open2(context.get(), codec, &options);
+    av_dict_free(&options);
+    if (result < 0) {
+        Trace("CDrawWnd::OpenVCodec", __LINE__, "video codec open failed\n");
+        return false;
+    }
+    decoder_ = std::move(context);
+    width_ = width;
+    height_ = height;
+    return true;
+}
+
+int VideoChannel::decoderDelay() const {
+    if (!decoder_) return 0;
+    return std::max(0, decoder_->delay) + std::max(0, decoder_->has_b_frames);
+}
+
+bool VideoChannel::ReadData(std::int32_t size, std::uint32_t offset) {
+    if (size <= 0 || size > kMaxSampleBytes) {
+        Trace("CDrawWnd::ReadData", __LINE__, "Video Data malloc Failed. Size(%d) %s\n", size,
+              PathText(path_));
+        return false;
+    }
+    std::size_t needed = static_cast<std::size_t>(size) + kPacketHeadroom;
+    if (packet_.size() < needed) {
+        packet_.clear();
+        packet_.shrink_to_fit();
+        packet_.resize(needed);
+    }
+    std::lock_guard lock(fileMutex_);
+    if (!file_ || fseeko(file_.get(), static_cast<off_t>(offset), SEEK_SET) != 0) return false;
+    if (std::fread(packet_.data(), 1, static_cast<std::size_t>(size), file_.get()) !=
+        static_cast<std::size_t>(size))
+        return false;
+    // The decoder reads a little past the end of a packet: that part must be zero.
+    std::memset(packet_.data() + size, 0, AV_INPUT_BUFFER_PADDING_SIZE);
+    return true;
+}
+
+bool VideoChannel::Decode(std::int32_t size, std::uint32_t offset) {
+    if (!decoder_) return false;
+    if (!ReadData(size, offset)) {
+        Trace("CDrawWnd::Decode", __LINE__, "Video Data Read Failed. %s\n", PathText(path_));
+        return false;
+    }
+    PacketPtr packet(av_packet_alloc());
+    if (!packet) return false;
+    packet->data = packet_.data();
+    packet->size = size;
+    int sent = avcodec_send_packet(decoder_.get(), packet.get());
+    if (sent < 0 && sent != AVERROR(EAGAIN)) {
+        Trace("CDrawWnd::Decode", __LINE__, "Video Decoding send Failed. %s\n", PathText(path_));
+        return false;
+    }
+    av_frame_unref(frame_.get());
+    int received = avcodec_receive_frame(decoder_.get(), frame_.get());
+    if (received < 0) {
+        // A decoder that holds pictures back answers "again" until its delay is filled: that
+        // is not an error worth a trace line.
+        if (received != AVERROR(EAGAIN))
+            Trace("CDrawWnd::Decode", __LINE__, "Video Decoding receive Failed. %s\n",
+                  PathText(path_));
+        return false;
+    }
+    ++decodedPictures_;
+    return EnsurePlanar420();
+}
+
+bool VideoChannel::DecodeEntry(std::size_t entry) {
+    SAMPLE_ENTRY sample = index_.At(entry);
+    return Decode(sample.size, sample.offset);
+}
+
+// Presenters and the step cache take 8-bit 4:2:0; other decoder layouts are converted once.
+bool VideoChannel::EnsurePlanar420() {
+    int format = frame_->format;
+    if (format == AV_PIX_FMT_YUV420P || format == AV_PIX_FMT_YUVJ420P) return true;
+    av_frame_unref(planar_.get());
+    planar_->format = AV_PIX_FMT_YUV420P;
+    planar_->width = frame_->width;
+    planar_->height = frame_->height;
+    if (av_frame_get_buffer(planar_.get(), 0) < 0) return false;
+    scaler_.reset(sws_getCachedContext(
+        scaler_.release(), frame_->width, frame_->height, static_cast<AVPixelFormat>(format),
+        frame_->width, frame_->height, AV_PIX_FMT_YUV420P, SWS_BICUBIC, nullptr, nullptr, nullptr));
+    if (!scaler_) return false;
+    sws_scale(scaler_.get(), frame_->data, frame_->linesize, 0, frame_->height, planar_->data,
+              planar_->linesize);
+    av_frame_unref(frame_.get());
+    av_frame_move_ref(frame_.get(), planar_.get());
+    return true;
+}
+
+std::uint8_t* VideoChannel::ConversionBuffer(std::size_t bytes) {
+    if (conversion_.size() < std::max(bytes, kPictureBufferBytes))
+        conversion_.resize(std::max(bytes, kPictureBufferBytes));
+    return conversion_.data();
+}
+
+bool VideoChannel::CreatePresenter(std::unique_ptr<CDraw> presenter) {
+    std::lock_guard lock(displayMutex_);
+    display_.draw.reset();
+    displayType_ = kDisplayNone;
+    if (!presenter) return false;
+    int type = presenter->Init(width_, height_);
+    if (type == kDisplayNone) return false;
+    display_.draw = std::move(presenter);
+    displayType_ = type;
+    return true;
+}
+
+void VideoChannel::DrawFrame(int flip, bool repaint) {
+    std::lock_guard lock(displayMutex_);
+    if (!display_.draw) return;
+    const AVFrame& frame = *frame_;
+    if (!frame.data[0] || frame.width <= 0 || frame.height <= 0) {
+        display_.draw->Draw(nullptr, flip, repaint);
+        return;
+    }
+    Picture picture;
+    picture.width = frame.width;
+    picture.height = frame.height;
+    picture.displayType = displayType_;
+    if (NeedsConversion(displayType_)) {
+        AVPixelFormat target = PackedFormatFor(displayType_);
+        int stride = frame.width * BytesPerPixel(displayType_);
+        std::size_t bytes =
+            static_cast<std::size_t>(stride) * static_cast<std::size_t>(frame.height);
+        std::uint8_t* buffer = ConversionBuffer(bytes);
+        scaler_.reset(sws_getCachedContext(
+            scaler_.release(), frame.width, frame.height, static_cast<AVPixelFormat>(frame.format),
+            frame.width, frame.height, target, SWS_BICUBIC, nullptr, nullptr, nullptr));
+        if (target == AV_PIX_FMT_NONE || !scaler_) return;
+        std::uint8_t* planes[4] = {buffer, nullptr, nullptr, nullptr};
+        int strides[4] = {stride, 0, 0, 0};
+        sws_scale(scaler_.get(), frame.data, frame.linesize, 0, frame.height, planes, strides);
+        picture.planes[0] = buffer;
+        picture.strides[0] = stride;
+    } else {
+        for (int plane = 0; plane < 3; ++plane) {
+            picture.planes[plane] = frame.data[plane];
+            picture.strides[plane] = frame.linesize[plane];
+        }
+    }
+    display_.draw->Draw(&picture, flip, repaint);
+}
+
+std::size_t VideoChannel::KeyAtOrBefore(std::size_t entry) const {
+    std::size_t count = index_.size();
+    if (count == 0) return 0;
+    entry = std::min(entry, count - 1);
+    while (entry > 0 && !index_[entry].key) --entry;
+    return entry;
+}
+
+void VideoChannel::FlushDecoder() {
+    // Pictures still held for the old position must not come out after a jump.
+    if (decoder_) avcodec_flush_buffers(decoder_.get());
+}
+
+void VideoChannel::SeekKey(std::int32_t timeMs, bool resetCache) {
+    std::size_t found = 0;
+    std::size_t count = index_.size();
+    for (std::size_t i = 0; i < count; ++i) {
+        const SAMPLE_ENTRY& entry = index_[i];
+        if (entry.size <= 0 || entry.time > timeMs) break;
+        if (entry.key) found = i;
+    }
+    nextSample_ = found;
+    FlushDecoder();
+    if (resetCache) stepCache_.Invalidate();
+}
+
+bool VideoChannel::DecodeToFrame() {
+    std::size_t count = index_.size();
+    for (int i = 0; i < decoderDelay() && nextSample_ < count; ++i) DecodeEntry(nextSample_++);
+    while (nextSample_ < count) {
+        if (DecodeEntry(nextSample_++)) return true;
+    }
+    return false;
+}
+
+void VideoChannel::ConfigureStepCache(std::uint64_t regionStart) {
+    stepCache_.Configure(regionStart, width_, height_, frameRate_);
+    repeatCounter_ = 0;
+}
+
+int VideoChannel::StepNext(std::FILE* cacheFile) {
+    if (nextSample_ >= index_.size() || index_[nextSample_].size <= 0) return -1;
+    if (repeatCounter_ > 0) {
+        --repeatCounter_;
+        return stepCache_.position;
+    }
+    ++stepCache_.position;
+    std::size_t entry = nextSample_++;
+    repeatCounter_ = repeatLength_;
+    if (stepCache_.IsValid(stepCache_.position) &&
+        stepCache_.Read(cacheFile, stepCache_.position, *frame_))
+        return stepCache_.position;
+    if (!DecodeEntry(entry)) {
+        --stepCache_.position;
+        return -1;
+    }
+    if (stepCache_.position >= stepCache_.size()) {
+        stepCache_.Invalidate();
+        stepCache_.position = 0;
+    }
+    stepCache_.Write(cacheFile, stepCache_.position, *frame_);
+    return stepCache_.position;
+}
+
+int VideoChannel::StepPrev(std::FILE* cacheFile) {
+    if (nextSample_ == 0) return -1;
+    if (!cacheFile) {
+        // Without a step file: back to the key frame before the previous picture.
+        long wanted = static_cast<long>(nextSample_) - decoderDelay() - 2;
+        if (wanted < 0) return -1;
+        nextSample_ = KeyAtOrBefore(static_cast<std::size_t>(wanted));
+        FlushDecoder();
+        for (int i = 0; i < decoderDelay() && nextSample_ < index_.size(); ++i)
+            DecodeEntry(nextSample_++);
+        if (nextSample_ < index_.size()) DecodeEntry(nextSample_++);
+        stepCache_.position = 0;
+        return 0;
+    }
+    if (repeatCounter_ > 0) {
+        --repeatCounter_;
+        return stepCache_.position;
+    }
+    --stepCache_.position;
+    --nextSample_;
+    repeatCounter_ = repeatLength_;
+    if (stepCache_.position >= 0) {
+        if (stepCache_.Read(cacheFile, stepCache_.position, *frame_)) return stepCache_.position;
+        stepCache_.position = -1;  // unreadable: rebuild as if it were not cached
+    }
+    return Rebuild(cacheFile) ? stepCache_.position : -1;
+}
+
+// Decodes the group of pictures that ends with the picture before the current one into the
+// cache, so that the following backward steps are file reads.
+bool VideoChannel::Rebuild(std::FILE* cacheFile) {
+    const int delay = decoderDelay();
+    // The picture now wanted came from the sample `delay` places before the next one.
+    long lastSample = static_cast<long>(nextSample_) - 1;
+    long wanted = lastSample - delay;
+    if (wanted < 0) {
+        ++stepCache_.position;
+        ++nextSample_;
+        return stepCache_.position >= 0;
+    }
+    std::size_t key = KeyAtOrBefore(static_cast<std::size_t>(wanted));
+    std::size_t sample = key;
+    FlushDecoder();
+    for (int i = 0; i < delay && sample < index_.size(); ++i) DecodeEntry(sample++);
+
+    // Pictures key .. wanted; only the last cache-size of them fit.
+    long pictures = wanted - static_cast<long>(key) + 1;
+    long skip = std::max(0L, pictures - stepCache_.size());
+    int position = -1;
+    for (long picture = 0; picture < pictures && sample < index_.size(); ++picture) {
+        bool decoded = DecodeEntry(sample++);
+        if (picture < skip || !decoded) continue;
+        if (stepCache_.Write(cacheFile, position + 1, *frame_)) ++position;
+    }
+    nextSample_ = sample;
+    stepCache_.position = position;
+    stepCache_.InvalidateAfter(position);
+    return position >= 0;
+}
+
+void VideoChannel::ResetStep(bool redecode) {
+    if (redecode && nextSample_ > 0) {
+        std::size_t target = nextSample_;
+        std::size_t sample = KeyAtOrBefore(target - 1);
+        FlushDecoder();
+        while (sample < target) DecodeEntry(sample++);
+    }
+    stepCache_.Invalidate();
+    repeatCounter_ = 0;
+}
+
+std::optional<BgrImage> VideoChannel::GetImage() {
+    std::lock_guard lock(displayMutex_);
+    const AVFrame& frame = *frame_;
+    if (!frame.data[0] || frame.width <= 0 || frame.height <= 0) return std::nullopt;
+    int stride = frame.width * 3;
+    std::uint8_t* buffer =
+        ConversionBuffer(static_cast<std::size_t>(stride) * static_cast<std::size_t>(frame.height));
+    scaler_.reset(sws_getCachedContext(
+        scaler_.release(), frame.width, frame.height, static_cast<AVPixelFormat>(frame.format),
+        frame.width, frame.height, AV_PIX_FMT_BGR24, SWS_BICUBIC, nullptr, nullptr, nullptr));
+    if (!scaler_) return std::nullopt;
+    std::uint8_t* planes[4] = {buffer, nullptr, nullptr, nullptr};
+    int strides[4] = {stride, 0, 0, 0};
+    sws_scale(scaler_.get(), frame.data, frame.linesize, 0, frame.height, planes, strides);
+    return BgrImage{buffer, frame.width, frame.height};
+}
+
+void VideoChannel::StopPlay(bool full) {
+    decoder_.reset();
+    if (full) {
+        {
+            std::lock_guard lock(displayMutex_);
+            if (display_.draw) display_.draw->Clear();
+        }
+        packet_.clear();
+        packet_.shrink_to_fit();
+        av_frame_unref(frame_.get());
+        index_.Clear();
+        nextSample_ = 0;
+        repeatLength_ = 0;
+        repeatCounter_ = 0;
+        stepCache_.Invalidate();
+        decodedPictures_ = 0;
+    }
+    baseOffset_ = 0;
+    std::lock_guard lock(fileMutex_);
+    file_.reset();
+}
+
+}  // namespace kx

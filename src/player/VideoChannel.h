@@ -1,0 +1,142 @@
+#pragma once
+// One camera channel of the player: the open recording, its video index, the decoder, the
+// presenter and the step cache. It does no timing of its own; the player's threads and the
+// control panel tell it which sample to decode and show. Runs without a window (the widget
+// CDrawWnd wraps it).
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/AtomicFile.h"
+#include "player/CDraw.h"
+#include "player/FfmpegHandles.h"
+#include "player/SampleIndex.h"
+#include "player/StepCache.h"
+
+namespace kx {
+
+// Video codec ids of the recordings.
+inline constexpr int kCodecIdAvc = 3;
+inline constexpr int kCodecIdHevc = 119;
+
+// The size of the picture conversion buffer: one 1920 x 1080 picture at 4 bytes per pixel. It
+// grows for larger pictures.
+inline constexpr std::size_t kPictureBufferBytes = 8'294'400;
+// Headroom of the packet buffer beyond the sample size (also covers the decoder's padding).
+inline constexpr std::size_t kPacketHeadroom = 1024;
+// No camera sample comes near this; a larger size in an index is damage, not a sample.
+inline constexpr std::int32_t kMaxSampleBytes = 64 * 1024 * 1024;
+
+// The "threads" option of the decoders: the processor count, 4 when there are more than 3.
+std::string DecoderThreadCountText(unsigned processorCount);
+
+// A picture converted for capture: 24-bit BGR, top row first, rows of exactly width x 3 bytes.
+struct BgrImage {
+    const std::uint8_t* data = nullptr;
+    int width = 0;
+    int height = 0;
+};
+
+class VideoChannel {
+  public:
+    VideoChannel(int channel, SampleIndex& index);
+    ~VideoChannel();
+    VideoChannel(const VideoChannel&) = delete;
+    VideoChannel& operator=(const VideoChannel&) = delete;
+
+    // Remembers the path and, with open set, opens the file read-only.
+    bool SetPlay(const std::filesystem::path& path, bool open);
+    // Reads from an already open file instead (the player's packet file).
+    void SetFile(UniqueFile file);
+    // H.264, or HEVC for codec id 119, with the decoder configuration bytes as extradata.
+    bool OpenVCodec(int codecId, int width, int height, const std::uint8_t* extradata,
+                    int extradataSize);
+    bool ReadData(std::int32_t size, std::uint32_t offset);
+    // Reads one sample and decodes it into the frame slot; false when no picture came out.
+    bool Decode(std::int32_t size, std::uint32_t offset);
+    bool DecodeEntry(std::size_t entry);
+    // Shows the frame slot (converted when the presenter wants a packed layout).
+    void DrawFrame(int flip, bool repaint);
+    // The next sample becomes the last key frame at or before timeMs.
+    void SeekKey(std::int32_t timeMs, bool resetCache);
+    // Decodes from the next sample until a picture comes out.
+    bool DecodeToFrame();
+    // One picture forward or backward; the cache position, or -1. The frame slot then holds
+    // the picture to show.
+    int StepNext(std::FILE* cacheFile);
+    int StepPrev(std::FILE* cacheFile);
+    void ResetStep(bool redecode);
+    // The frame slot as 24-bit BGR in the conversion buffer.
+    std::optional<BgrImage> GetImage();
+    void StopPlay(bool full);
+
+    // Presenter, with the display type it reported.
+    bool CreatePresenter(std::unique_ptr<CDraw> presenter);
+    CDrawDisp& display() { return display_; }
+    int displayType() const { return displayType_; }
+
+    // Set by the player.
+    void SetFrameRate(int rate) { frameRate_ = rate; }
+    void SetRepeatLength(int length) { repeatLength_ = length; }
+    void SetBaseOffset(std::uint32_t offset) { baseOffset_ = offset; }
+    // Lays out this channel's region of the step file (frame-rate pictures).
+    void ConfigureStepCache(std::uint64_t regionStart);
+
+    int channel() const { return channel_; }
+    int frameRate() const { return frameRate_; }
+    int width() const { return width_; }
+    int height() const { return height_; }
+    std::uint32_t baseOffset() const { return baseOffset_; }
+    int repeatLength() const { return repeatLength_; }
+    std::size_t nextSample() const { return nextSample_; }
+    void SetNextSample(std::size_t next) { nextSample_ = next; }
+    std::size_t entryCount() const { return index_.size(); }
+    int decoderDelay() const;
+    int cachePosition() const { return stepCache_.position; }
+    const StepCache& stepCache() const { return stepCache_; }
+    // Pictures decoded since the channel was prepared (for tests and benchmarks).
+    int decodedPictures() const { return decodedPictures_; }
+    const AVFrame* frame() const { return frame_.get(); }
+    const std::filesystem::path& path() const { return path_; }
+    std::mutex& displayMutex() { return displayMutex_; }
+    std::mutex& fileMutex() { return fileMutex_; }
+
+  private:
+    bool EnsurePlanar420();
+    void FlushDecoder();
+    bool Rebuild(std::FILE* cacheFile);
+    std::size_t KeyAtOrBefore(std::size_t entry) const;
+    std::uint8_t* ConversionBuffer(std::size_t bytes);
+
+    const int channel_;
+    SampleIndex& index_;
+    std::filesystem::path path_;
+    UniqueFile file_;
+    std::uint32_t baseOffset_ = 0;
+    CodecContextPtr decoder_;
+    int width_ = 0;
+    int height_ = 0;
+    int frameRate_ = 10;
+    std::size_t nextSample_ = 0;
+    int repeatLength_ = 0;
+    int repeatCounter_ = 0;
+    StepCache stepCache_;
+    int decodedPictures_ = 0;
+
+    std::vector<std::uint8_t> packet_;
+    std::vector<std::uint8_t> conversion_;
+    FramePtr frame_;
+    FramePtr planar_;  // the frame slot converted to 4:2:0 when the decoder gives another layout
+    SwsContextPtr scaler_;
+
+    CDrawDisp display_;
+    int displayType_ = kDisplayNone;
+    std::mutex displayMutex_;
+    std::mutex fileMutex_;
+};
+
+}  // namespace kx
