@@ -156,36 +156,30 @@ void YuvGlWidget::paintGL() {
     glClear(GL_COLOR_BUFFER_BIT);
     if (!initialised_ || !owner_) return;
 
-    GLfloat s0 = 0, s1 = 1, t0 = 0, t1 = 1;
-    int flip = 0;
     {
-        std::lock_guard lock(owner_->displayMutex_);
-        if (owner_->planes_[0].empty()) return;
-        glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-        for (int plane = 0; plane < 3; ++plane) {
-            glActiveTexture(GL_TEXTURE0 + plane);
-            glBindTexture(GL_TEXTURE_2D, textures_[plane]);
-            if (!owner_->dirty_) continue;
-            glTexImage2D(GL_TEXTURE_2D, 0, GL_LUMINANCE, owner_->planeWidths_[plane],
-                         owner_->planeHeights_[plane], 0, GL_LUMINANCE, GL_UNSIGNED_BYTE,
-                         owner_->planes_[plane].data());
+        // Paints can be sent from inside a call that already holds the display mutex (a show
+        // or a resize of the window); then the textures of the last paint are drawn again and
+        // the new picture follows with the next paint.
+        std::unique_lock lock(owner_->displayMutex_, std::try_to_lock);
+        if (lock.owns_lock()) {
+            UploadLocked();
+        } else {
+            QMetaObject::invokeMethod(this, "update", Qt::QueuedConnection);
         }
-        owner_->dirty_ = false;
-        const PictureRect& zoom = owner_->zoom();
-        if (!zoom.empty() && owner_->sourceWidth() > 0 && owner_->sourceHeight() > 0) {
-            s0 = static_cast<GLfloat>(zoom.left) / owner_->sourceWidth();
-            s1 = static_cast<GLfloat>(zoom.right) / owner_->sourceWidth();
-            t0 = static_cast<GLfloat>(zoom.top) / owner_->sourceHeight();
-            t1 = static_cast<GLfloat>(zoom.bottom) / owner_->sourceHeight();
-        }
-        flip = owner_->flip_;
     }
-    if (flip & kFlipLeftRight) std::swap(s0, s1);
-    if (flip & kFlipUpDown) std::swap(t0, t1);
+    if (!uploaded_) return;
+
+    GLfloat s0 = coordinates_[0], s1 = coordinates_[1], t0 = coordinates_[2], t1 = coordinates_[3];
+    if (flip_ & kFlipLeftRight) std::swap(s0, s1);
+    if (flip_ & kFlipUpDown) std::swap(t0, t1);
 
     // Top-left, bottom-left, top-right, bottom-right; picture row 0 is the top.
     const GLfloat positions[] = {-1, 1, -1, -1, 1, 1, 1, -1};
     const GLfloat coordinates[] = {s0, t0, s0, t1, s1, t0, s1, t1};
+    for (int plane = 0; plane < 3; ++plane) {
+        glActiveTexture(GL_TEXTURE0 + plane);
+        glBindTexture(GL_TEXTURE_2D, textures_[plane]);
+    }
     program_->bind();
     program_->setUniformValue("planeY", 0);
     program_->setUniformValue("planeU", 1);
@@ -200,6 +194,32 @@ void YuvGlWidget::paintGL() {
     program_->disableAttributeArray(position);
     program_->disableAttributeArray(coordinate);
     program_->release();
+}
+
+// Takes the owner's planes, zoom and flips; the caller holds the display mutex.
+void YuvGlWidget::UploadLocked() {
+    if (owner_->planes_[0].empty()) return;
+    if (owner_->dirty_) {
+        glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+        for (int plane = 0; plane < 3; ++plane) {
+            glActiveTexture(GL_TEXTURE0 + plane);
+            glBindTexture(GL_TEXTURE_2D, textures_[plane]);
+            glTexImage2D(GL_TEXTURE_2D, 0, GL_LUMINANCE, owner_->planeWidths_[plane],
+                         owner_->planeHeights_[plane], 0, GL_LUMINANCE, GL_UNSIGNED_BYTE,
+                         owner_->planes_[plane].data());
+        }
+        owner_->dirty_ = false;
+        uploaded_ = true;
+    }
+    const PictureRect& zoom = owner_->zoom();
+    coordinates_[0] = 0, coordinates_[1] = 1, coordinates_[2] = 0, coordinates_[3] = 1;
+    if (!zoom.empty() && owner_->sourceWidth() > 0 && owner_->sourceHeight() > 0) {
+        coordinates_[0] = static_cast<GLfloat>(zoom.left) / owner_->sourceWidth();
+        coordinates_[1] = static_cast<GLfloat>(zoom.right) / owner_->sourceWidth();
+        coordinates_[2] = static_cast<GLfloat>(zoom.top) / owner_->sourceHeight();
+        coordinates_[3] = static_cast<GLfloat>(zoom.bottom) / owner_->sourceHeight();
+    }
+    flip_ = owner_->flip_;
 }
 
 }  // namespace kx

@@ -49,7 +49,6 @@ class CGlDraw : public CDraw {
 };
 
 class YuvGlWidget : public QOpenGLWidget, protected QOpenGLFunctions {
-    Q_OBJECT
   public:
     YuvGlWidget(CGlDraw& owner, QWidget* parent);
     ~YuvGlWidget() override;
@@ -61,11 +60,14 @@ class YuvGlWidget : public QOpenGLWidget, protected QOpenGLFunctions {
     void paintGL() override;
 
   private:
-    CGlDraw* owner_;
+    void UploadLocked();
+
+    CGlDraw* owner_;  // not owned; cleared by the owner before it goes
     std::unique_ptr<QOpenGLShaderProgram> program_;
     GLuint textures_[3] = {0, 0, 0};
-    int textureWidths_[3] = {0, 0, 0};
-    int textureHeights_[3] = {0, 0, 0};
+    GLfloat coordinates_[4] = {0, 1, 0, 1};  // left, right, top, bottom texture coordinates
+    int flip_ = 0;
+    bool uploaded_ = false;
     bool initialised_ = false;
 };
 

@@ -194,12 +194,17 @@ std::uint8_t* VideoChannel::ConversionBuffer(std::size_t bytes) {
 }
 
 bool VideoChannel::CreatePresenter(std::unique_ptr<CDraw> presenter) {
-    std::lock_guard lock(displayMutex_);
-    display_.draw.reset();
-    displayType_ = kDisplayNone;
+    {
+        std::lock_guard lock(displayMutex_);
+        display_.draw.reset();
+        displayType_ = kDisplayNone;
+    }
     if (!presenter) return false;
+    // Init runs outside the display mutex: showing a window may paint it at once, and the
+    // paint takes that mutex. The presenter is not reachable by other threads before it is set.
     int type = presenter->Init(width_, height_);
     if (type == kDisplayNone) return false;
+    std::lock_guard lock(displayMutex_);
     display_.draw = std::move(presenter);
     displayType_ = type;
     return true;
