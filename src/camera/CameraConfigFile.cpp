@@ -16,11 +16,6 @@ namespace {
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 constexpr std::size_t kMarkCheckBytes = 4;
 
-template <typename T>
-struct IsFixedText : std::false_type {};
-template <std::size_t N>
-struct IsFixedText<FixedText<N>> : std::true_type {};
-
 std::optional<std::string> ReadWholeFile(const std::filesystem::path& path) {
     std::error_code error;
     if (!std::filesystem::is_regular_file(path, error)) return std::nullopt;

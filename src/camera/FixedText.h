@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstring>
 #include <string_view>
+#include <type_traits>
 
 #include "camera/Utf8Text.h"
 
@@ -47,5 +48,10 @@ class FixedText {
   private:
     std::array<char, kCapacity + 1> bytes_{};
 };
+
+template <typename T>
+struct IsFixedText : std::false_type {};
+template <std::size_t Capacity>
+struct IsFixedText<FixedText<Capacity>> : std::true_type {};
 
 }  // namespace kx

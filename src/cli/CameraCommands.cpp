@@ -31,11 +31,6 @@ constexpr const char* kPasswordUsage = "usage: kxcard password encode TEXT | pas
 constexpr std::string_view kDescriptiveMembers[] = {"accepted", "title", "version", "voiceHidden"};
 constexpr std::string_view kPasswordSetMember = "ap_pw_set";
 
-template <typename T>
-struct IsFixedText : std::false_type {};
-template <std::size_t N>
-struct IsFixedText<FixedText<N>> : std::true_type {};
-
 void Warn(const std::string& message) {
     std::fprintf(stderr, "kxcard: warning: %s\n", message.c_str());
 }
@@ -71,7 +66,6 @@ std::string SectionJson(const ConfigSection& section, const CameraConfig& config
 
 // A setting given to "camera put", checked against its field.
 struct Change {
-    const ConfigSection* section = nullptr;
     const ConfigKey* key = nullptr;
     std::int64_t number = 0;
     std::string text;
@@ -86,7 +80,6 @@ std::optional<Change> CheckValue(const ConfigSection& section, const ConfigKey& 
         return std::nullopt;
     }
     Change change;
-    change.section = &section;
     change.key = &key;
     bool ok = std::visit(
         [&](auto member) {
@@ -182,24 +175,31 @@ std::optional<std::vector<Change>> CheckInput(const std::vector<JsonValue>& obje
     return changes;
 }
 
-// Stores a change in the record; true when the stored value differs from before.
-bool Apply(const Change& change, CameraConfig& config) {
-    return std::visit(
+// Stores a change in the record. A text equal to the one shown keeps its stored bytes, so an
+// unchanged password is not re-padded.
+void Apply(const Change& change, CameraConfig& config) {
+    std::visit(
         [&](auto member) {
             auto& field = config.*member;
             using Field = std::remove_reference_t<decltype(field)>;
             if constexpr (IsFixedText<Field>::value) {
-                // Compared as shown, so an unchanged password keeps its stored bytes.
-                if (field.view() == change.text) return false;
-                field.Assign(change.text);
-                return true;
+                if (field.view() != change.text) field.Assign(change.text);
             } else {
-                if (static_cast<std::int64_t>(field) == change.number) return false;
                 field = static_cast<Field>(change.number);
-                return true;
             }
         },
         change.key->field);
+}
+
+// Whether any key of the section holds another value in after than in before.
+bool SectionChanged(const ConfigSection& section, const CameraConfig& before,
+                    const CameraConfig& after) {
+    for (const ConfigKey& key : section.saveOrder) {
+        bool changed =
+            std::visit([&](auto member) { return !(before.*member == after.*member); }, key.field);
+        if (changed) return true;
+    }
+    return false;
 }
 
 std::optional<std::string> ReadInput(const std::string& name) {
@@ -303,9 +303,11 @@ int CameraPut(const Arguments& args) {
 
     std::optional<OpenedSettings> opened = OpenSettings(root, error);
     if (!opened) return Failure(error);
+    const CameraConfig loaded = opened->config;
+    for (const Change& change : *changes) Apply(change, opened->config);
     unsigned flags = 0;
-    for (const Change& change : *changes)
-        if (Apply(change, opened->config)) flags |= change.section->flag;
+    for (const ConfigSection& section : ConfigSections())
+        if (SectionChanged(section, loaded, opened->config)) flags |= section.flag;
     if (!SaveCameraConfig(SettingsFilePath(root), opened->config, flags, firmware))
         return Failure("cannot write the camera's settings file " +
                        SettingsFilePath(root).string() + "; it is unchanged");

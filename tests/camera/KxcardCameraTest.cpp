@@ -117,8 +117,9 @@ TEST(KxcardCamera, PutWritesOnlyTheSectionsWhoseValuesChanged) {
     CameraCard card;
     MakeDemoCard(card);
     test::TempDir dir;
+    // VOLUME ends where it was, so Tab3 is not written.
     test::WriteFileBytes(dir / "change.json",
-                         "{\"Tab2\":{\"NORMALSENSOR1\":9},\"Tab3\":{\"VOLUME\":4}}");
+                         "{\"Tab2\":{\"NORMALSENSOR1\":9},\"Tab3\":{\"VOLUME\":5,\"VOLUME\":4}}");
     auto result = Kx({"camera", "put", card.root().string(), (dir / "change.json").string()});
     EXPECT_EQ(result.exitCode, 0) << result.err;
     EXPECT_EQ(result.out, "{\"written\":[\"Tab2\"]}\n");
@@ -165,6 +166,12 @@ TEST(KxcardCamera, PutChangesTextsAndThePassword) {
     const std::string protectedForm = encoded.out.substr(14, 64);
     EXPECT_NE(card.Settings().find("\r\nap_pw=" + protectedForm + "\r\n"), std::string::npos);
 
+    // JSON escapes of characters beyond the basic plane.
+    test::WriteFileBytes(dir / "ssid.json", "{\"Wifi\":{\"ap_ssid\":\"cam\\ud83d\\ude00\"}}");
+    result = Kx({"camera", "put", card.root().string(), (dir / "ssid.json").string()});
+    EXPECT_EQ(result.out, "{\"written\":[\"Wifi\"]}\n");
+    EXPECT_NE(card.Settings().find("\r\nap_ssid=cam\xF0\x9F\x98\x80\r\n"), std::string::npos);
+
     // An empty password empties the stored value.
     test::WriteFileBytes(dir / "clear.json", "{\"Wifi\":{\"ap_pw\":\"\"}}");
     result = Kx({"camera", "put", card.root().string(), (dir / "clear.json").string()});
@@ -189,6 +196,10 @@ TEST(KxcardCamera, PutRefusesBadInputAndLeavesTheCardAlone) {
         "{\"Tab2\":{\"NORMALSENSOR1\":9},\"Tab3\":{\"VOLUME\":3",
         "",
         "{\"Tab2\":{\"NORMALSENSOR1\":9}} {\"Tab3\":{\"NOPE\":1}}",
+        "{\"Wifi\":{\"ap_ssid\":\"\\ud83d\"}}",
+        "{\"Wifi\":{\"ap_ssid\":\"a\\u0000b\"}}",
+        "{\"Tab3\":{\"VOLUME\":3}} trailing",
+        "{\"Tab3\":{\"VOLUME\":012}}",
     };
     CameraCard card;
     MakeDemoCard(card);
@@ -201,6 +212,12 @@ TEST(KxcardCamera, PutRefusesBadInputAndLeavesTheCardAlone) {
         EXPECT_EQ(result.out, "") << input;
         EXPECT_EQ(card.Settings(), test::FullSettingsText()) << input;
     }
+
+    // Deep nesting is refused, not recursed into without end.
+    test::WriteFileBytes(dir / "deep.json", std::string(100000, '['));
+    auto deep = Kx({"camera", "put", card.root().string(), (dir / "deep.json").string()});
+    EXPECT_EQ(deep.exitCode, 1);
+    EXPECT_NE(deep.err.find("nested too deeply"), std::string::npos);
 
     // The lock keys do not exist before firmware 1.001.
     CameraCard old;
