@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/AppCommands.h"
+#include "cli/CameraCommands.h"
 
 namespace {
 
@@ -18,6 +19,9 @@ struct Command {
 constexpr Command kCommands[] = {
     {"version", kx::cli::RunVersion, "version"},
     {"text", kx::cli::RunText, "text KEY SECTION [--program-dir DIR] [--language NAME]"},
+    {"camera", kx::cli::RunCamera,
+     "camera identify ROOT | camera get ROOT [--show-password] | camera put ROOT FILE.json|-"},
+    {"password", kx::cli::RunPassword, "password encode TEXT | password decode HEX"},
 };
 
 int PrintUsage(std::FILE* out) {
