@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/AppCommands.h"
+#include "cli/FormatCommands.h"
 
 namespace {
 
@@ -18,6 +19,9 @@ struct Command {
 constexpr Command kCommands[] = {
     {"version", kx::cli::RunVersion, "version"},
     {"text", kx::cli::RunText, "text KEY SECTION [--program-dir DIR] [--language NAME]"},
+    {"devices", kx::cli::RunDevices, "devices"},
+    {"format", kx::cli::RunFormat,
+     "format TARGET --yes [--sector-size N] [--partition N] [--program-dir DIR] [--language NAME]"},
 };
 
 int PrintUsage(std::FILE* out) {
