@@ -38,14 +38,14 @@ bool ParseCount(const std::optional<std::string>& text, std::uint32_t& value) {
     return result.ec == std::errc{} && result.ptr == text->data() + text->size();
 }
 
-// "format_reject1", a line break, "format_reject2" in the chosen language.
+// "format_reject1", a line break, "format_reject2" (section "tooltip") in the chosen language.
 std::string RejectMessage(const Arguments& args) {
     LanguageTable table;
     table.Select(args.Option("--language").value_or(std::string(kViewerLanguage)),
                  args.Option("--program-dir").value_or(ExecutableFolder().string()));
-    std::string message = table.Text("format_reject1", kSectionMessage);
+    std::string message = table.Text("format_reject1", kSectionTooltip);
     message += "\n";
-    message += table.Text("format_reject2", kSectionMessage);
+    message += table.Text("format_reject2", kSectionTooltip);
     return message;
 }
 

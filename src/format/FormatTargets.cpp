@@ -122,9 +122,12 @@ DeviceCatalog ScanSystemDevices(const SysfsRoots& roots, const std::vector<Mount
         if (!node && mount.source.starts_with("/dev/") &&
             ::stat(mount.source.c_str(), &info) == 0 && S_ISBLK(info.st_mode))
             node = topology.Find(::major(info.st_rdev), ::minor(info.st_rdev));
-        if (node)
+        if (node) {
+            // A file system on a stacked device lives on that device and on the disks below.
+            owner.disks.insert(devicePath(node->disk));
             for (const std::string& disk : topology.BaseDisks(node->name))
                 owner.disks.insert(devicePath(disk));
+        }
         catalog.mounts.push_back(std::move(owner));
     }
 
