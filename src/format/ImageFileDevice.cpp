@@ -16,7 +16,7 @@ ImageFileDevice::ImageFileDevice(std::filesystem::path path, std::uint32_t secto
     : path_(std::move(path)), requestedSectorSize_(sectorSize), partition_(partition) {}
 
 bool ImageFileDevice::Open() {
-    fd_ = UniqueFd(::open(path_.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW));
+    fd_ = UniqueFd(::open(path_.c_str(), O_RDWR | O_CLOEXEC));
     if (!fd_.valid()) return Fail(ErrnoText("opening " + path_.string()));
     struct stat info {};
     if (::fstat(fd_.get(), &info) != 0) return Fail(ErrnoText("examining " + path_.string()));
