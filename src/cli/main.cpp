@@ -7,6 +7,7 @@
 
 #include "cli/AppCommands.h"
 #include "cli/CameraCommands.h"
+#include "cli/FormatCommands.h"
 
 namespace {
 
@@ -22,6 +23,9 @@ constexpr Command kCommands[] = {
     {"camera", kx::cli::RunCamera,
      "camera identify ROOT | camera get ROOT [--show-password] | camera put ROOT FILE.json|-"},
     {"password", kx::cli::RunPassword, "password encode TEXT | password decode HEX"},
+    {"devices", kx::cli::RunDevices, "devices"},
+    {"format", kx::cli::RunFormat,
+     "format TARGET --yes [--sector-size N] [--partition N] [--program-dir DIR] [--language NAME]"},
 };
 
 int PrintUsage(std::FILE* out) {
