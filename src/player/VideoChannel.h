@@ -56,6 +56,8 @@ class VideoChannel {
     bool OpenVCodec(int codecId, int width, int height, const std::uint8_t* extradata,
                     int extradataSize);
     bool ReadData(std::int32_t size, std::uint32_t offset);
+    // The bytes of the last ReadData.
+    const std::uint8_t* packetData() const { return packet_.data(); }
     // Reads one sample and decodes it into the frame slot; false when no picture came out.
     bool Decode(std::int32_t size, std::uint32_t offset);
     bool DecodeEntry(std::size_t entry);
@@ -95,6 +97,11 @@ class VideoChannel {
     std::size_t nextSample() const { return nextSample_; }
     void SetNextSample(std::size_t next) { nextSample_ = next; }
     std::size_t entryCount() const { return index_.size(); }
+    const SampleIndex& index() const { return index_; }
+    SampleIndex& index() { return index_; }
+    // Writes bytes into the channel's file at offset (the packet file of demultiplexed
+    // recordings), holding the file mutex.
+    bool WriteData(std::uint32_t offset, const std::uint8_t* data, std::size_t size);
     int decoderDelay() const;
     int cachePosition() const { return stepCache_.position; }
     const StepCache& stepCache() const { return stepCache_; }
