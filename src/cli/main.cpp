@@ -8,6 +8,7 @@
 #include "cli/AppCommands.h"
 #include "cli/CameraCommands.h"
 #include "cli/FormatCommands.h"
+#include "cli/PlayCommands.h"
 
 namespace {
 
@@ -26,6 +27,8 @@ constexpr Command kCommands[] = {
     {"devices", kx::cli::RunDevices, "devices"},
     {"format", kx::cli::RunFormat,
      "format TARGET --yes [--sector-size N] [--partition N] [--program-dir DIR] [--language NAME]"},
+    {"play", kx::cli::RunPlay,
+     "play FILE [--rear FILE] [--speed 0-3] [--start S] [--script CMDS] [--fast]"},
 };
 
 int PrintUsage(std::FILE* out) {

@@ -10,6 +10,9 @@ namespace kx {
 namespace {
 
 constexpr unsigned kIdleSleepMs = 100;
+// Until the first sample has arrived the play thread looks more often, so that the first
+// picture follows the reader closely.
+constexpr unsigned kFirstSampleSleepMs = 5;
 // A picture is shown when it is due within this many milliseconds.
 constexpr std::int64_t kDueSlackMs = 3;
 constexpr auto kPauseHandshakeTimeout = std::chrono::seconds(5);
@@ -208,7 +211,8 @@ bool SyncPlayer::ShowIfDue(VideoChannel& channel, Pending& pending, std::uint64_
         return false;
     pending.taken = false;
     if (channel.DecodeEntry(entry)) ShowPicture(channel, false);
-    if (index.At(entry).key) {
+    // Once per key frame: when the key frame's own picture comes out of the decoder.
+    if (index.At(pictureEntry).key) {
         keyShown = true;
         if (&channel == &front_) Post(PlayCode::Position, pictureTime);
     }
@@ -262,7 +266,7 @@ void SyncPlayer::PlayThread() {
                 Post(PlayCode::EndedOrRearFailed, 0);
             }
             clockForgotten_ = true;
-            SleepMs(kIdleSleepMs);
+            SleepMs(takenAny_ ? kIdleSleepMs : kFirstSampleSleepMs);
             continue;
         }
 
