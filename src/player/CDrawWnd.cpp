@@ -20,8 +20,8 @@ int CDrawWnd::CreatePresenter() {
 
 void CDrawWnd::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    std::lock_guard lock(channel_.displayMutex());
-    if (auto* draw = dynamic_cast<CWidgetDraw*>(channel_.display().draw.get())) {
+    std::lock_guard lock(shown_->displayMutex());
+    if (auto* draw = dynamic_cast<CWidgetDraw*>(shown_->display().draw.get())) {
         draw->PaintOn(painter);
         return;
     }
@@ -29,8 +29,8 @@ void CDrawWnd::paintEvent(QPaintEvent*) {
 }
 
 void CDrawWnd::resizeEvent(QResizeEvent*) {
-    std::lock_guard lock(channel_.displayMutex());
-    if (channel_.display().draw) channel_.display().draw->Check();
+    std::lock_guard lock(shown_->displayMutex());
+    if (shown_->display().draw) shown_->display().draw->Check();
     update();
 }
 

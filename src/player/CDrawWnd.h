@@ -13,6 +13,10 @@ class CDrawWnd : public QWidget {
     CDrawWnd(int channelNumber, SampleIndex& index, QWidget* parent = nullptr);
 
     VideoChannel& channel() { return channel_; }
+    // The channel whose presenter paints into this window (its own, or the other one while
+    // front and rear are exchanged).
+    void SetShownChannel(VideoChannel* channel) { shown_ = channel ? channel : &channel_; }
+    VideoChannel& shownChannel() { return *shown_; }
     // Chooses and initialises the presenter for the channel's picture size.
     int CreatePresenter();
 
@@ -22,6 +26,7 @@ class CDrawWnd : public QWidget {
 
   private:
     VideoChannel channel_;
+    VideoChannel* shown_ = &channel_;
 };
 
 }  // namespace kx

@@ -19,4 +19,9 @@ void SampleIndex::Clear() {
     count_.store(0, std::memory_order_release);
 }
 
+PlayerIndexes& ProcessPlayerIndexes() {
+    static PlayerIndexes indexes;
+    return indexes;
+}
+
 }  // namespace kx

@@ -55,4 +55,12 @@ class SampleIndex {
     std::atomic<std::size_t> count_{0};
 };
 
+// The player's three indexes: front video, rear video and audio. One player plays at a time.
+struct PlayerIndexes {
+    SampleIndex front;
+    SampleIndex rear;
+    SampleIndex audio;
+};
+PlayerIndexes& ProcessPlayerIndexes();
+
 }  // namespace kx

@@ -216,6 +216,14 @@ bool VideoChannel::CreatePresenter(std::unique_ptr<CDraw> presenter) {
     return true;
 }
 
+void VideoChannel::ExchangePresenters(VideoChannel& first, VideoChannel& second) {
+    std::scoped_lock lock(first.displayMutex_, second.displayMutex_);
+    std::swap(first.display_.draw, second.display_.draw);
+    std::swap(first.displayType_, second.displayType_);
+    if (first.display_.draw) first.display_.draw->Resize(first.width_, first.height_);
+    if (second.display_.draw) second.display_.draw->Resize(second.width_, second.height_);
+}
+
 void VideoChannel::DrawFrame(int flip, bool repaint) {
     std::lock_guard lock(displayMutex_);
     if (!display_.draw) return;

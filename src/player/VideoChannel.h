@@ -79,6 +79,9 @@ class VideoChannel {
     // Presenter, with the display type it reported.
     bool CreatePresenter(std::unique_ptr<CDraw> presenter);
     CDrawDisp& display() { return display_; }
+    // Gives each channel the other's presenter (front and rear pictures change windows); each
+    // presenter is resized to its new channel's picture.
+    static void ExchangePresenters(VideoChannel& first, VideoChannel& second);
     int displayType() const { return displayType_; }
 
     // Set by the player.
