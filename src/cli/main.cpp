@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/AppCommands.h"
+#include "cli/LibraryCommands.h"
 
 namespace {
 
@@ -18,6 +19,11 @@ struct Command {
 constexpr Command kCommands[] = {
     {"version", kx::cli::RunVersion, "version"},
     {"text", kx::cli::RunText, "text KEY SECTION [--program-dir DIR] [--language NAME]"},
+    {"scan", kx::cli::RunScan, "scan DIR [--probe] [--summary]"},
+    {"daymap", kx::cli::RunDayMap, "daymap DIR"},
+    {"cards", kx::cli::RunCards, "cards [--volumes DIR:DIR...] [--settings-dir DIR]"},
+    {"copy", kx::cli::RunCopy, "copy DIR NAME DEST"},
+    {"delete", kx::cli::RunDelete, "delete DIR NAME..."},
 };
 
 int PrintUsage(std::FILE* out) {
