@@ -108,6 +108,14 @@ bool ListRecordingFiles(const std::filesystem::path& folder, FoundFiles& found) 
 
 }  // namespace
 
+std::vector<std::int32_t> ScanDates(const std::vector<std::int32_t>& datesInScanOrder) {
+    std::vector<std::int32_t> dates;
+    for (std::int32_t date : datesInScanOrder)
+        if (dates.empty() || date != dates.back()) dates.push_back(date);
+    std::sort(dates.begin(), dates.end());
+    return dates;
+}
+
 ScanResult ScanFolder(CFileList& list, const std::filesystem::path& recordFolder) {
     list.Clear();
     ScanResult result;
@@ -128,20 +136,17 @@ ScanResult ScanFolder(CFileList& list, const std::filesystem::path& recordFolder
                                  fileName.substr(fileName.size() - kExtensionLength + 1)});
             }
         }
-        std::int32_t lastDate = 0;
+        std::vector<std::int32_t> dates;
         for (const CFileList::InsertResult& inserted : list.InsertMany(names)) {
             if (!inserted.accepted) continue;
             ++result.count;
-            if (result.dates.empty() || inserted.date != lastDate) {
-                result.dates.push_back(inserted.date);
-                lastDate = inserted.date;
-            }
+            if (dates.empty() || inserted.date != dates.back()) dates.push_back(inserted.date);
         }
+        result.dates = ScanDates(dates);
     } catch (const std::bad_alloc&) {
         list.Clear();
         return ScanResult{};
     }
-    std::sort(result.dates.begin(), result.dates.end());
     return result;
 }
 

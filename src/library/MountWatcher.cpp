@@ -21,7 +21,9 @@ MountWatcher::MountWatcher(const RemovableVolumes& volumes, std::function<void(V
         Trace("MountWatcher", __LINE__, "eventfd failed (%d)\n", errno);
         return;
     }
-    thread_ = std::thread([this] { Run(); });
+    // The volumes present now are known before the thread starts, so a change right after
+    // construction is reported.
+    thread_ = std::thread([this, known = Roots()]() mutable { Run(std::move(known)); });
 }
 
 MountWatcher::~MountWatcher() {
@@ -39,8 +41,7 @@ std::set<std::filesystem::path> MountWatcher::Roots() const {
     return roots;
 }
 
-void MountWatcher::Run() {
-    std::set<std::filesystem::path> known = Roots();
+void MountWatcher::Run(std::set<std::filesystem::path> known) {
     const int changeFd = volumes_.ChangeDescriptor();
     for (;;) {
         pollfd waits[2] = {{stopFd_, POLLIN, 0}, {changeFd, POLLPRI, 0}};

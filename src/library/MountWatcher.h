@@ -26,7 +26,7 @@ class MountWatcher {
     MountWatcher& operator=(const MountWatcher&) = delete;
 
   private:
-    void Run();
+    void Run(std::set<std::filesystem::path> known);
     std::set<std::filesystem::path> Roots() const;
 
     const RemovableVolumes& volumes_;
