@@ -1,7 +1,8 @@
 #pragma once
 // The recording list: owns its entries and keeps them newest first. Of files that started in
 // the same second the shorter name comes first, a front file comes directly before its rear
-// partner, and otherwise files keep the order in which they were inserted.
+// partner, and otherwise files keep the order in which they were inserted. An entry's name,
+// date and time must not change while it is listed: they decide its place.
 #include <cstdint>
 #include <map>
 #include <memory>

@@ -150,6 +150,16 @@ std::optional<CardChange> CardDiscovery::ChooseCard(std::size_t index) {
     return change;
 }
 
+const RemovableVolumes& ViewerVolumes() {
+    static const std::unique_ptr<RemovableVolumes> volumes = MakeRemovableVolumes();
+    return *volumes;
+}
+
+CardDiscovery& ViewerCards() {
+    static CardDiscovery cards(ViewerVolumes());
+    return cards;
+}
+
 std::function<void(ViewerSettings&)> StartUpCardSearch(CardDiscovery& discovery) {
     return [&discovery](ViewerSettings& settings) {
         settings.SetRecordFolder(

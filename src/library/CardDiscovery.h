@@ -92,6 +92,11 @@ class CardDiscovery {
     std::filesystem::path selected_;
 };
 
+// The viewer's removable volumes (KX_VOLUMES folders, else the mount table) and its one card
+// state over them, for the whole run.
+const RemovableVolumes& ViewerVolumes();
+CardDiscovery& ViewerCards();
+
 // The start-up step of ViewerSettings::Load: pass it as Load's cardSearch.
 std::function<void(ViewerSettings&)> StartUpCardSearch(CardDiscovery& discovery);
 
