@@ -69,20 +69,40 @@ void AppendJsonString(std::string& out, std::string_view text) {
     out += '"';
 }
 
-void AppendField(std::string& out, std::string_view key, std::int64_t value) {
-    out += out.size() > 1 ? ",\"" : "\"";
-    out += key;
-    out += "\":";
+void AppendNumber(std::string& out, std::int64_t value) {
     char digits[24];
-    auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
-    out.append(digits, end);
+    out.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
 }
 
-void AppendField(std::string& out, std::string_view key, std::string_view value) {
-    out += out.size() > 1 ? ",\"" : "\"";
-    out += key;
-    out += "\":";
-    AppendJsonString(out, value);
+// One line of kxcard scan. The keys are written as fixed text: a folder may list many
+// thousand recordings.
+void AppendScanLine(std::string& out, const FileEntry& entry, std::string_view display,
+                    bool probed) {
+    out.append(R"({"name":)");
+    AppendJsonString(out, entry.name);
+    out.append(R"(,"scheme":)");
+    AppendNumber(out, entry.scheme);
+    out.append(R"(,"kind":)");
+    AppendNumber(out, entry.kindCode);
+    out.append(R"(,"base":)");
+    AppendNumber(out, BaseKind(entry.kindCode));
+    out.append(R"(,"camera":)");
+    AppendNumber(out, CameraGroup(entry.kindCode));
+    out.append(R"(,"level":)");
+    AppendNumber(out, KindLevel(entry.kindCode));
+    out.append(R"(,"date":)");
+    AppendNumber(out, entry.date);
+    out.append(R"(,"time":)");
+    AppendNumber(out, entry.time);
+    out.append(R"(,"display":)");
+    AppendJsonString(out, display);
+    if (probed) {
+        out.append(R"(,"duration":)");
+        AppendNumber(out, entry.duration);
+        out.append(R"(,"span":)");
+        AppendNumber(out, entry.spanMinutes);
+    }
+    out.append("}\n");
 }
 
 std::vector<FileEntry*> Rows(const CFileList& list) {
@@ -111,28 +131,22 @@ int RunScan(const std::vector<std::string>& words) {
     CFileList list;
     ScanResult result;
     if (!ScanOrFail(list, folder, result)) return Failure("not a folder: " + folder);
-    static char buffer[1 << 16];
-    std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
-    std::string line;
+    // Lines are gathered into blocks: a card folder may list many thousand recordings.
+    constexpr std::size_t kOutputBlock = 1 << 16;
+    std::string out;
+    out.reserve(kOutputBlock + 1024);
+    std::string display;
     for (FileEntry* entry = summaryOnly ? nullptr : list.head(); entry; entry = entry->next) {
-        line = "{";
-        AppendField(line, "name", entry->name);
-        AppendField(line, "scheme", entry->scheme);
-        AppendField(line, "kind", entry->kindCode);
-        AppendField(line, "base", BaseKind(entry->kindCode));
-        AppendField(line, "camera", CameraGroup(entry->kindCode));
-        AppendField(line, "level", KindLevel(entry->kindCode));
-        AppendField(line, "date", entry->date);
-        AppendField(line, "time", entry->time);
-        AppendField(line, "display", DisplayName(entry->name, entry->scheme));
-        if (probe) {
-            ProbeDuration(*entry, folder);
-            AppendField(line, "duration", entry->duration);
-            AppendField(line, "span", entry->spanMinutes);
+        if (probe) ProbeDuration(*entry, folder);
+        if (entry->scheme == kSchemeAvi) display = DisplayName(entry->name, entry->scheme);
+        // Scheme 0 shows the name itself.
+        AppendScanLine(out, *entry, entry->scheme == kSchemeAvi ? display : entry->name, probe);
+        if (out.size() >= kOutputBlock) {
+            std::fwrite(out.data(), 1, out.size(), stdout);
+            out.clear();
         }
-        line += '}';
-        PrintLine(line);
     }
+    std::fwrite(out.data(), 1, out.size(), stdout);
     PrintLine(
         JsonObject()
             .Add("count", result.count)

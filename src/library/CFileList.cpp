@@ -70,7 +70,8 @@ std::unique_ptr<FileEntry> CFileList::MakeEntry(std::string_view name, int schem
     entry->date = parsed->date;
     entry->time = parsed->time;
     entry->name = std::string(name);
-    entry->extension = std::string(extension.empty() ? kSchemeExtensions[scheme] : extension);
+    if (extension.size() != kExtensionLetters) extension = kSchemeExtensions[scheme];
+    std::copy(extension.begin(), extension.end(), entry->extension.begin());
     return entry;
 }
 
@@ -132,17 +133,22 @@ void CFileList::BuildIndex() {
     indexed_ = true;
 }
 
+FileEntry* CFileList::InsertEntry(std::unique_ptr<FileEntry> owned) {
+    if (!indexed_) BuildIndex();
+    auto [run, newRun] = runs_.try_emplace(KeyOf(*owned));
+    FileEntry* entry = owned.release();
+    FileEntry* after = nullptr;
+    if (newRun && run != runs_.begin()) after = std::prev(run)->second.last;
+    PlaceInRun(run->second, newRun, entry, after);
+    return entry;
+}
+
 CFileList::InsertResult CFileList::Insert(std::string_view name, int scheme,
                                           std::string_view extension) {
     try {
-        if (!indexed_) BuildIndex();
         std::unique_ptr<FileEntry> owned = MakeEntry(name, scheme, extension);
         if (!owned) return {};
-        auto [run, newRun] = runs_.try_emplace(KeyOf(*owned));
-        FileEntry* entry = owned.release();
-        FileEntry* after = nullptr;
-        if (newRun && run != runs_.begin()) after = std::prev(run)->second.last;
-        PlaceInRun(run->second, newRun, entry, after);
+        FileEntry* entry = InsertEntry(std::move(owned));
         return {true, entry->date, entry};
     } catch (const std::bad_alloc&) {
         runs_.clear();  // rebuilt from the list, which is unchanged, at the next insertion
@@ -153,40 +159,56 @@ CFileList::InsertResult CFileList::Insert(std::string_view name, int scheme,
 
 std::vector<CFileList::InsertResult> CFileList::InsertMany(const std::vector<NameToInsert>& names) {
     std::vector<InsertResult> results(names.size());
+    std::vector<std::unique_ptr<FileEntry>> entries;
+    entries.reserve(names.size());
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        entries.push_back(MakeEntry(names[i].name, names[i].scheme, names[i].extension));
+        if (entries.back()) results[i] = {true, entries.back()->date, entries.back().get()};
+    }
+    InsertEntries(std::move(entries));
+    return results;
+}
+
+void CFileList::InsertEntries(std::vector<std::unique_ptr<FileEntry>> entries) {
     if (head_) {
-        for (std::size_t i = 0; i < names.size(); ++i)
-            results[i] = Insert(names[i].name, names[i].scheme, names[i].extension);
-        return results;
+        for (std::unique_ptr<FileEntry>& entry : entries)
+            if (entry) InsertEntry(std::move(entry));
+        return;
     }
     // Stable sort by the keys of the list order; entries of one second and name length then
-    // go through the same placement as single insertions, in the order of the names.
+    // go through the same placement as single insertions, in the order given. Date and time
+    // have at most 8 and 6 digits, so newest first packs into one ascending number.
+    constexpr std::uint64_t kLastDate = 99999999, kLastTime = 999999;
     struct Sorted {
-        RunKey key;
-        std::size_t order;
+        std::uint64_t moment;
+        std::uint32_t length;
+        std::uint32_t order;
+        bool operator<(const Sorted& other) const {
+            if (moment != other.moment) return moment < other.moment;
+            if (length != other.length) return length < other.length;
+            return order < other.order;
+        }
     };
-    std::vector<std::unique_ptr<FileEntry>> created(names.size());
     std::vector<Sorted> sorted;
-    sorted.reserve(names.size());
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        created[i] = MakeEntry(names[i].name, names[i].scheme, names[i].extension);
-        if (!created[i]) continue;
-        sorted.push_back({KeyOf(*created[i]), i});
-        results[i] = {true, created[i]->date, created[i].get()};
+    sorted.reserve(entries.size());
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const FileEntry* entry = entries[i].get();
+        if (!entry) continue;
+        const std::uint64_t moment = (kLastDate - static_cast<std::uint64_t>(entry->date)) << 20 |
+                                     (kLastTime - static_cast<std::uint64_t>(entry->time));
+        sorted.push_back({moment, static_cast<std::uint32_t>(entry->name.size()),
+                          static_cast<std::uint32_t>(i)});
     }
-    std::sort(sorted.begin(), sorted.end(), [](const Sorted& a, const Sorted& b) {
-        if (a.key < b.key) return true;
-        if (b.key < a.key) return false;
-        return a.order < b.order;
-    });
+    std::sort(sorted.begin(), sorted.end());
     Run run;
     for (std::size_t i = 0; i < sorted.size(); ++i) {
-        const bool newRun = i == 0 || sorted[i - 1].key < sorted[i].key;
+        const bool newRun = i == 0 || sorted[i - 1].moment != sorted[i].moment ||
+                            sorted[i - 1].length != sorted[i].length;
         if (newRun) run = Run{};
-        PlaceInRun(run, newRun, created[sorted[i].order].release(), tail_);
+        PlaceInRun(run, newRun, entries[sorted[i].order].release(), tail_);
     }
     runs_.clear();
     indexed_ = false;
-    return results;
 }
 
 std::unique_ptr<FileEntry> CFileList::Unlink(FileEntry* entry) {

@@ -40,6 +40,13 @@ class CFileList {
     // order of the names.
     std::vector<InsertResult> InsertMany(const std::vector<NameToInsert>& names);
 
+    // A parsed entry for the name, not yet listed; null when the name is rejected. extension
+    // is the real spelling of the file's extension (empty or malformed: the scheme's own).
+    static std::unique_ptr<FileEntry> MakeEntry(std::string_view name, int scheme,
+                                                std::string_view extension = {});
+    // Lists entries made by MakeEntry as if inserted one by one in this order.
+    void InsertEntries(std::vector<std::unique_ptr<FileEntry>> entries);
+
     // Frees every entry.
     void Clear();
 
@@ -68,8 +75,8 @@ class CFileList {
         FileEntry* firstRearAt[2] = {nullptr, nullptr};
     };
     static RunKey KeyOf(const FileEntry& entry);
-    static std::unique_ptr<FileEntry> MakeEntry(std::string_view name, int scheme,
-                                                std::string_view extension);
+    // Lists one entry made by MakeEntry at its place, through the index.
+    FileEntry* InsertEntry(std::unique_ptr<FileEntry> entry);
     // Links an entry into its run: a new run goes after `after` (null: at the head).
     void PlaceInRun(Run& run, bool newRun, FileEntry* entry, FileEntry* after);
     void BuildIndex();

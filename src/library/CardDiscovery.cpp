@@ -4,7 +4,6 @@
 #include <cstring>
 #include <system_error>
 
-#include "app/ViewerSettings.h"
 #include "platform/AtomicFile.h"
 
 namespace kx {
@@ -32,18 +31,18 @@ bool HasOtherModelSetup(const std::filesystem::path& root) {
 }  // namespace
 
 int RecognizeCard(const std::filesystem::path& root) {
-    if (IsDirectory(root / kCardFolderName)) return kCardFormFolder;
+    if (IsDirectory(root / kCardFolderPrefix)) return kCardFormFolder;
     if (HasOtherModelSetup(root)) return kCardFormRoot;
     return kCardFormNone;
 }
 
 std::filesystem::path CardRecordFolder(const std::filesystem::path& root, int form) {
-    if (form == kCardFormFolder) return root / kCardFolderName / kRecordFolderName;
+    if (form == kCardFormFolder) return root / kCardFolderPrefix / kRecordFolderName;
     return root;
 }
 
 int CardFormOfRoot(const std::filesystem::path& root) {
-    return !root.empty() && IsDirectory(root / kCardFolderName) ? kCardFormFolder : kCardFormRoot;
+    return !root.empty() && IsDirectory(root / kCardFolderPrefix) ? kCardFormFolder : kCardFormRoot;
 }
 
 bool IsOnVolume(const std::filesystem::path& folder, const std::filesystem::path& root) {
@@ -145,8 +144,8 @@ std::optional<CardChange> CardDiscovery::ChooseCard(std::size_t index) {
     } else {
         change.action = kCardActionSelectFolder;
     }
-    change.form = IsDirectory(selected_ / kCardFolderName / kRecordFolderName) ? kCardFormFolder
-                                                                               : kCardFormRoot;
+    change.form = IsDirectory(selected_ / kCardFolderPrefix / kRecordFolderName) ? kCardFormFolder
+                                                                                 : kCardFormRoot;
     return change;
 }
 

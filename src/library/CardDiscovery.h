@@ -8,13 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "app/ViewerSettings.h"
 #include "library/RemovableVolumes.h"
 
 namespace kx {
 
-class ViewerSettings;
-
-inline constexpr const char* kCardFolderName = "KX-TMQ4";
 inline constexpr const char* kRecordFolderName = "Record";
 inline constexpr const char* kOtherModelSetupFile = "setup.cfg";
 // Bytes of setup.cfg read to tell the other camera models.

@@ -1,10 +1,15 @@
 #pragma once
 // One listed recording file. Entries are created and freed only by CFileList, which links
 // them newest first; an entry never moves while it is listed (windows keep its address).
+#include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace kx {
+
+// Recording extensions have three letters ("mp4", "avi").
+inline constexpr std::size_t kExtensionLetters = 3;
 
 struct FileEntry {
     std::uint8_t scheme = 0;       // name scheme: 0 mp4, 1 avi
@@ -18,10 +23,15 @@ struct FileEntry {
 
     // The extension as the folder spells it ("mp4", "MP4", ...): a card may store it in
     // capitals, and the file is opened by its real name.
-    std::string extension;
+    std::array<char, kExtensionLetters> extension{};
     FileEntry* previous = nullptr;  // preceding entry in list order
 
-    std::string FileName() const { return name + "." + extension; }
+    std::string_view Extension() const { return {extension.data(), extension.size()}; }
+    std::string FileName() const {
+        std::string fileName;
+        fileName.reserve(name.size() + 1 + extension.size());
+        return fileName.append(name).append(1, '.').append(Extension());
+    }
 };
 
 }  // namespace kx

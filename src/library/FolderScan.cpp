@@ -20,7 +20,7 @@ namespace {
 
 // Folder entries are read straight from the kernel in large blocks: a card folder may hold
 // many thousand recordings, and fewer calls make the scan markedly faster.
-constexpr std::size_t kDirectoryBlockSize = 1 << 20;
+constexpr std::size_t kDirectoryBlockSize = 256 * 1024;
 
 struct LinuxDirent64 {
     ino64_t d_ino;
@@ -72,36 +72,29 @@ bool IsDirectory(int folderFd, unsigned char type, const char* name) {
     return S_ISDIR(info.st_mode);
 }
 
-// The recording file names of a folder, stored end to end in one buffer.
-struct FoundFiles {
-    struct Name {
-        std::size_t offset;
-        std::size_t length;
-        int scheme;
-    };
-    std::string text;
-    std::vector<Name> names;
-};
-
-// Every .mp4 and .avi name of the folder in the order the file system returns them. False
-// when the folder cannot be opened or reading it fails part-way.
-bool ListRecordingFiles(const std::filesystem::path& folder, FoundFiles& found) {
+// Parsed entries of every accepted .mp4 and .avi name of the folder, per scheme, in the order
+// the file system returns them. False when the folder cannot be opened or reading it fails
+// part-way.
+bool ReadRecordingEntries(const std::filesystem::path& folder,
+                          std::vector<std::unique_ptr<FileEntry>> (&found)[kSchemeCount]) {
     FolderDescriptor dir(folder);
     if (dir.get() < 0) return false;
-    std::vector<char> block(kDirectoryBlockSize);
+    std::unique_ptr<char[]> block(new char[kDirectoryBlockSize]);
     for (;;) {
-        const long got = ::syscall(SYS_getdents64, dir.get(), block.data(), block.size());
+        const long got = ::syscall(SYS_getdents64, dir.get(), block.get(), kDirectoryBlockSize);
         if (got == 0) return true;
         if (got < 0) return false;  // the folder went away while it was read
         for (long offset = 0; offset < got;) {
-            const auto* item = reinterpret_cast<const LinuxDirent64*>(block.data() + offset);
+            const auto* item = reinterpret_cast<const LinuxDirent64*>(block.get() + offset);
             if (item->d_reclen == 0) return false;
             offset += item->d_reclen;
             std::string_view fileName(item->d_name);
             const int scheme = SchemeOfFileName(fileName);
             if (scheme < 0 || IsDirectory(dir.get(), item->d_type, item->d_name)) continue;
-            found.names.push_back({found.text.size(), fileName.size(), scheme});
-            found.text.append(fileName);
+            std::unique_ptr<FileEntry> entry =
+                CFileList::MakeEntry(fileName.substr(0, fileName.size() - kExtensionLength), scheme,
+                                     fileName.substr(fileName.size() - kExtensionLength + 1));
+            if (entry) found[scheme].push_back(std::move(entry));
         }
     }
 }
@@ -122,27 +115,20 @@ ScanResult ScanFolder(CFileList& list, const std::filesystem::path& recordFolder
     if (recordFolder.empty()) return result;
 
     try {
-        FoundFiles found;
-        if (!ListRecordingFiles(recordFolder, found)) return result;
+        std::vector<std::unique_ptr<FileEntry>> found[kSchemeCount];
+        if (!ReadRecordingEntries(recordFolder, found)) return result;
 
-        // All mp4 names first, then all avi names, each in the folder's own order.
-        std::vector<CFileList::NameToInsert> names;
-        names.reserve(found.names.size());
-        for (int scheme = 0; scheme < kSchemeCount; ++scheme) {
-            for (const FoundFiles::Name& file : found.names) {
-                if (file.scheme != scheme) continue;
-                std::string_view fileName(found.text.data() + file.offset, file.length);
-                names.push_back({fileName.substr(0, fileName.size() - kExtensionLength), scheme,
-                                 fileName.substr(fileName.size() - kExtensionLength + 1)});
-            }
-        }
+        // All mp4 names first, then all avi names.
+        std::vector<std::unique_ptr<FileEntry>>& entries = found[kSchemeMp4];
+        entries.reserve(entries.size() + found[kSchemeAvi].size());
+        for (std::unique_ptr<FileEntry>& entry : found[kSchemeAvi])
+            entries.push_back(std::move(entry));
         std::vector<std::int32_t> dates;
-        for (const CFileList::InsertResult& inserted : list.InsertMany(names)) {
-            if (!inserted.accepted) continue;
-            ++result.count;
-            if (dates.empty() || inserted.date != dates.back()) dates.push_back(inserted.date);
-        }
+        for (const std::unique_ptr<FileEntry>& entry : entries)
+            if (dates.empty() || entry->date != dates.back()) dates.push_back(entry->date);
+        result.count = static_cast<int>(entries.size());
         result.dates = ScanDates(dates);
+        list.InsertEntries(std::move(entries));
     } catch (const std::bad_alloc&) {
         list.Clear();
         return ScanResult{};

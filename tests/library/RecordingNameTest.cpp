@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "library/CFileList.h"
+#include "library/ListFilter.h"
+
 namespace kx {
 namespace {
 
@@ -115,6 +118,37 @@ TEST(RecordingName, CameraLetterAndSidecarStem) {
     EXPECT_EQ(SidecarStem("20190412_153010_NRS"), "20190412_153010_N");
     EXPECT_EQ(SidecarStem("20190412_153010_NL"), "20190412_153010_N");
     EXPECT_EQ(SidecarStem("20190412_153010_E"), "20190412_153010_E");
+}
+
+}  // namespace
+}  // namespace kx
+
+namespace kx {
+namespace {
+
+TEST(ListFilter, CameraKindAndDateFilters) {
+    CFileList list;
+    const FileEntry* front = list.Insert("20190412_153010_EF", 0).entry;
+    const FileEntry* rear = list.Insert("20190412_153010_ER", 0).entry;
+    const FileEntry* cameraL = list.Insert("20190412_153010_ML", 0).entry;
+    const FileEntry* older = list.Insert("20190411_153010_NF", 0).entry;
+
+    ListFilter filter;
+    for (const FileEntry* entry : {front, rear, cameraL, older}) EXPECT_TRUE(filter.Passes(*entry));
+    filter.cameras = {false, false};
+    EXPECT_FALSE(filter.Passes(*front));
+    EXPECT_FALSE(filter.Passes(*rear));
+    EXPECT_TRUE(filter.Passes(*cameraL));  // camera L is in no camera group
+    filter.cameras = {true, true};
+    filter.kinds[kKindEvent] = false;
+    EXPECT_FALSE(filter.Passes(*front));
+    EXPECT_TRUE(filter.Passes(*older));
+    filter.kinds[kKindManual] = false;
+    EXPECT_FALSE(filter.Passes(*cameraL));
+    filter = ListFilter{};
+    filter.date = 20190412;
+    EXPECT_TRUE(filter.Passes(*front));
+    EXPECT_FALSE(filter.Passes(*older));
 }
 
 }  // namespace
