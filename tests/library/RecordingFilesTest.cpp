@@ -256,6 +256,51 @@ TEST_F(FileJobsTest, CopyThatCannotWriteReportsAndKeepsTheEarlierCopy) {
     EXPECT_EQ(FilesOf(destination_.path()), std::vector<std::string>{"20190412_153010_NF.mp4"});
 }
 
+// The delete runs on the job thread while the old day map and the rows stay in use; the new
+// map is handed over afterwards and the deleted entries live until the result is dropped.
+TEST_F(FileJobsTest, DeleteOnTheJobThreadHandsTheNewDayMapOver) {
+    Write({"20190412_153010_NF.mp4", "20190412_120000_NF.mp4", "20190411_100000_NF.mp4"});
+    Scan();
+    std::vector<FileEntry*> rows;
+    for (FileEntry* entry = list_.head(); entry; entry = entry->next) rows.push_back(entry);
+    auto dayMap = std::make_unique<DayMap>();
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        dayMap->Add(*rows[i], static_cast<std::uint32_t>(i));
+    const DayMap* oldMap = dayMap.get();
+
+    std::mutex lock;
+    std::vector<std::string> shown;
+    DeleteJobResult result;
+    const std::string names[] = {"20190412_153010_NF", "20190411_100000_NF"};
+    ProgressCounter progress(2, [&](const ProgressStep& step) {
+        std::lock_guard guard(lock);
+        shown.push_back(step.name + " " + ProgressText(step.percent));
+    });
+    {
+        JobThread job(
+            [&] {
+                result = DeleteRecordings(list_, names, record_.path(), ListFilter{}, &progress);
+            },
+            {});
+        // Meanwhile the old map is read as the timeline would.
+        for (const DayEntry* day = oldMap->head(); day; day = day->next)
+            EXPECT_TRUE(day->date == 20190412 || day->date == 20190411);
+    }
+    EXPECT_EQ(shown,
+              (std::vector<std::string>{"20190412_153010_NF 50 %", "20190411_100000_NF 100 %"}));
+    // The old map is intact until it is replaced; the deleted entries are still readable.
+    EXPECT_EQ(oldMap->head()->date, 20190412);
+    EXPECT_EQ(rows[0]->name, "20190412_153010_NF");
+    dayMap = std::move(result.dayMap);
+    ASSERT_TRUE(dayMap->head());
+    EXPECT_EQ(dayMap->head()->date, 20190412);
+    EXPECT_EQ(dayMap->head()->next, nullptr);
+    EXPECT_EQ(dayMap->head()->hours[12]->firstListIndex, 0u);
+    result.removedEntries.clear();  // the rows that pointed at them are gone by now
+    EXPECT_EQ(list_.head(), rows[1]);
+    EXPECT_EQ(list_.size(), 1u);
+}
+
 TEST(Progress, ThreeRecordingsShowThirds) {
     std::vector<std::string> texts;
     ProgressCounter progress(
