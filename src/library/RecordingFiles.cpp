@@ -42,6 +42,7 @@ bool CopyOneFile(const std::filesystem::path& source, const std::filesystem::pat
     UniqueFile input = OpenFile(source, "rb");
     if (!input) {
         report.failed.push_back(Reason(source, std::strerror(errno)));
+        Trace("CopyFileSet", __LINE__, "open of %s failed\n", source.c_str());
         return false;
     }
     std::string temporary =
@@ -49,6 +50,7 @@ bool CopyOneFile(const std::filesystem::path& source, const std::filesystem::pat
     FdCloser output{::mkostemp(temporary.data(), O_CLOEXEC)};
     if (output.fd < 0) {
         report.failed.push_back(Reason(target, std::strerror(errno)));
+        Trace("CopyFileSet", __LINE__, "cannot write into %s\n", target.parent_path().c_str());
         return false;
     }
     auto fail = [&](const std::string& why) {
@@ -77,8 +79,9 @@ bool CopyOneFile(const std::filesystem::path& source, const std::filesystem::pat
     output.fd = -1;
     if (::close(fd) != 0) return fail(std::strerror(errno));
 
-    std::filesystem::last_write_time(temporary, std::filesystem::last_write_time(source, error),
-                                     error);
+    // Like a file copy of the platform, the copy keeps the recording's time.
+    const std::filesystem::file_time_type written = std::filesystem::last_write_time(source, error);
+    if (!error) std::filesystem::last_write_time(temporary, written, error);
     // The copy gets the source's permissions rather than the private ones of a fresh file.
     std::filesystem::permissions(temporary, std::filesystem::status(source, error).permissions(),
                                  error);

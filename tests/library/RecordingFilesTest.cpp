@@ -203,6 +203,8 @@ TEST_F(FileJobsTest, FilesThatCannotBeDeletedAreReportedAndTheJobGoesOn) {
 TEST_F(FileJobsTest, CopyTakesTheWholeSetAndReplacesOnlyWhenComplete) {
     Write(RecordingSet("20190412_153010_N"));
     Scan();
+    const auto recorded = std::filesystem::file_time_type::clock::now() - std::chrono::hours(48);
+    std::filesystem::last_write_time(record_ / "20190412_153010_NF.mp4", recorded);
     test::WriteFileBytes(destination_ / "20190412_153010_NF.mp4", "older copy");
     const FileEntry* entries[] = {Entry("20190412_153010_NF"), Entry("20190412_153010_NR")};
     std::vector<std::string> texts;
@@ -219,6 +221,7 @@ TEST_F(FileJobsTest, CopyTakesTheWholeSetAndReplacesOnlyWhenComplete) {
     EXPECT_EQ(FilesOf(destination_.path()), FilesOf(record_.path()));
     for (const std::string& name : FilesOf(record_.path()))
         EXPECT_EQ(test::ReadFileBytes(destination_ / name), "data:" + name);
+    EXPECT_EQ(std::filesystem::last_write_time(destination_ / "20190412_153010_NF.mp4"), recorded);
     // The source folder is unchanged.
     EXPECT_EQ(FilesOf(record_.path()).size(), 6u);
 }
