@@ -101,7 +101,6 @@ DayEntry* DayMap::NextDay(DayEntry& day, std::uint32_t listIndex) {
     created->firstListIndex = static_cast<std::int32_t>(listIndex);
     created->next = day.next;
     day.next = created.release();
-    if (last_ == &day) last_ = day.next;
     return day.next;
 }
 
