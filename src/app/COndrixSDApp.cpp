@@ -9,6 +9,7 @@
 #include "app/LanguageTable.h"
 #include "app/Version.h"
 #include "app/ViewerSettings.h"
+#include "library/CardDiscovery.h"
 #include "platform/PostMsg.h"
 #include "platform/ProgramPath.h"
 #include "platform/SpecialFolders.h"
@@ -38,9 +39,11 @@ bool COndrixSDApp::InitInstance() {
     programPath_ = ViewerProgramPath(ExecutablePath());
     versionText_ = BuildVersionText();
 
-    // The viewer start-up: display scale, settings files, language, trace header.
+    // The viewer start-up: display scale, settings files, language, trace header, then the
+    // card search, which chooses the record folder.
     int scale = DisplayScaleForScreenHeight(PrimaryScreenHeight());
-    Settings().Load({DocumentsFolder(), VideosFolder(), programPath_}, versionText_, scale);
+    Settings().Load({DocumentsFolder(), VideosFolder(), programPath_}, versionText_, scale,
+                    StartUpCardSearch(ViewerCards()));
     ViewerFonts().Select(ViewerLanguage().name(), scale);
 
     mainFrame_ = std::make_unique<CMainFrame>();

@@ -9,6 +9,7 @@
 #include "cli/CameraCommands.h"
 #include "cli/FormatCommands.h"
 #include "cli/PlayCommands.h"
+#include "cli/LibraryCommands.h"
 
 namespace {
 
@@ -29,6 +30,11 @@ constexpr Command kCommands[] = {
      "format TARGET --yes [--sector-size N] [--partition N] [--program-dir DIR] [--language NAME]"},
     {"play", kx::cli::RunPlay,
      "play FILE [--rear FILE] [--speed 0-3] [--start S] [--script CMDS] [--fast]"},
+    {"scan", kx::cli::RunScan, "scan DIR [--probe] [--summary]"},
+    {"daymap", kx::cli::RunDayMap, "daymap DIR"},
+    {"cards", kx::cli::RunCards, "cards [--volumes DIR:DIR...] [--settings-dir DIR]"},
+    {"copy", kx::cli::RunCopy, "copy DIR NAME DEST"},
+    {"delete", kx::cli::RunDelete, "delete DIR NAME..."},
 };
 
 int PrintUsage(std::FILE* out) {
