@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/AppCommands.h"
+#include "cli/AviCommands.h"
 
 namespace {
 
@@ -18,6 +19,11 @@ struct Command {
 constexpr Command kCommands[] = {
     {"version", kx::cli::RunVersion, "version"},
     {"text", kx::cli::RunText, "text KEY SECTION [--program-dir DIR] [--language NAME]"},
+    {"avi-info", kx::cli::RunAviInfo, "avi-info FILE.avi"},
+    {"avi-samples", kx::cli::RunAviSamples, "avi-samples FILE.avi"},
+    {"avi-export", kx::cli::RunAviExport,
+     "avi-export SRC.avi OUT [--from S] [--to E] [--no-sound] [--front] [--rear]"},
+    {"avi-demo", kx::cli::RunAviDemo, "avi-demo OUT_DIR [--seconds N]"},
 };
 
 int PrintUsage(std::FILE* out) {
