@@ -157,7 +157,10 @@ int ValidAVI(const std::filesystem::path& path, AVIFILEINFO& info) {
 
     Trace("ValidAVI", __LINE__, "Invalid %s Recovery\n", path.c_str());
     UniqueFile file = OpenFile(path, "rb+");
-    if (!file) return 0;
+    if (!file) {
+        file = OpenFile(path, "rb");
+        return file ? RebuildAviIndexInMemory(file.get(), info) : 0;
+    }
     const int recovered = RecoverAVI(file.get(), info);
     if (recovered == 1) info.repaired = true;
     return recovered;

@@ -70,6 +70,14 @@ std::vector<AviIndexEntry> WalkMoviChunks(std::FILE* file, const AVIFILEINFO& in
     return entries;
 }
 
+// Keeps the first entries in the record, as many as its 16-bit count holds.
+void LoadIndex(std::vector<AviIndexEntry>& entries, AVIFILEINFO& info) {
+    if (info.streamCount == kAviMainHeaderOnly) return;
+    info.indexCount = static_cast<std::uint16_t>(entries.size());
+    entries.resize(info.indexCount);
+    info.index = std::move(entries);
+}
+
 bool Flush(std::FILE* file) {
     return std::fflush(file) == 0 && ::fsync(fileno(file)) == 0;
 }
@@ -124,11 +132,19 @@ int RecoverAVI(std::FILE* file, AVIFILEINFO& info, const AviWriteFunction& write
     if (!write(file, info.moviPosition - 8, size, 4) || !Flush(file)) return 0;
     info.moviLength = moviLength;
 
-    if (info.streamCount != kAviMainHeaderOnly) {
-        // The record keeps its 16-bit count, as a reader of the idx1 would.
-        info.indexCount = static_cast<std::uint16_t>(entries.size());
-        entries.resize(info.indexCount);
-        info.index = std::move(entries);
+    LoadIndex(entries, info);
+    return 1;
+}
+
+int RebuildAviIndexInMemory(std::FILE* file, AVIFILEINFO& info) {
+    std::int64_t dataEnd = info.moviPosition;
+    try {
+        std::vector<AviIndexEntry> entries = WalkMoviChunks(file, info, dataEnd);
+        if (entries.empty()) return 0;
+        LoadIndex(entries, info);
+    } catch (const std::bad_alloc&) {
+        Trace("RecoverAVI", __LINE__, "AVI IDX malloc failed. Count (%d)\n", 0);
+        return 0;
     }
     return 1;
 }

@@ -18,4 +18,8 @@ using AviWriteFunction = std::function<bool(std::FILE* file, std::int64_t positi
 // length, stream count). 1 when an index was rebuilt and written, else 0.
 int RecoverAVI(std::FILE* file, AVIFILEINFO& info, const AviWriteFunction& write = WriteAt);
 
+// The same index, built in memory only, for a file that cannot be written (a write-protected
+// card): the recording plays, and is repaired when it is next opened from a writable card.
+int RebuildAviIndexInMemory(std::FILE* file, AVIFILEINFO& info);
+
 }  // namespace kx

@@ -227,9 +227,10 @@ TEST(RecoverAvi, ARepairBrokenOffAtAnyWriteIsRepairedTheSameWayLater) {
     }
 }
 
-TEST(RecoverAvi, AReadOnlyFileIsNotRepaired) {
+TEST(RecoverAvi, AFileThatCannotBeWrittenPlaysFromAnIndexBuiltInMemory) {
     test::TempDir dir;
-    const std::string bytes = CutShort(5).Build();
+    std::vector<AviIndexEntry> expected;
+    const std::string bytes = CutShort(5).Build(&expected);
     const auto path = dir / "ro.avi";
     test::WriteFileBytes(path, bytes);
     std::filesystem::permissions(path, std::filesystem::perms::owner_read);
@@ -238,7 +239,25 @@ TEST(RecoverAvi, AReadOnlyFileIsNotRepaired) {
         GTEST_SKIP() << "running with rights that ignore file modes";
     }
     AVIFILEINFO info;
-    EXPECT_EQ(ValidAVI(path, info), 0);
+    EXPECT_EQ(ValidAVI(path, info), 1);
+    EXPECT_FALSE(info.repaired);
+    ExpectSameEntries(info.index, expected, "in memory");
+    EXPECT_EQ(test::ReadFileBytes(path), bytes);
+}
+
+TEST(RecoverAvi, TheInMemoryIndexEqualsTheWrittenOne) {
+    test::TempDir dir;
+    std::vector<AviIndexEntry> expected;
+    const std::string bytes = CutShort(17).Build(&expected);
+    const auto path = dir / "cut.avi";
+    test::WriteFileBytes(path, bytes);
+    AVIFILEINFO info;
+    {
+        UniqueFile file = OpenFile(path, "rb");
+        ASSERT_EQ(ReadAviHeaders(file.get(), info), AviHeaderResult::kIndexMissing);
+        ASSERT_EQ(RebuildAviIndexInMemory(file.get(), info), 1);
+    }
+    ExpectSameEntries(info.index, expected, "in memory");
     EXPECT_EQ(test::ReadFileBytes(path), bytes);
 }
 
