@@ -18,8 +18,7 @@ std::string PrivatePath(const char* suffix) {
     // A memory file system keeps the repair's flushes to the device cheap.
     const char* folder = std::getenv("TMPDIR");
     if (!folder) folder = ::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-    return std::string(folder) + "/kx_fuzz_avi_" + std::to_string(::getpid()) +
-           suffix;
+    return std::string(folder) + "/kx_fuzz_avi_" + std::to_string(::getpid()) + suffix;
 }
 
 }  // namespace

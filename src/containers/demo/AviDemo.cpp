@@ -157,8 +157,8 @@ class CameraAviFile {
     // One chunk without a pad byte; limit cuts its data short (the recording stopped there).
     bool WriteChunk(int stream, const char* kind, const void* data, std::uint32_t size, bool key,
                     std::size_t limit = SIZE_MAX) {
-        char id[5];
-        std::snprintf(id, sizeof id, "%02d%s", stream, kind);
+        const char id[4] = {static_cast<char>('0' + stream / 10 % 10),
+                            static_cast<char>('0' + stream % 10), kind[0], kind[1]};
         std::uint8_t header[8];
         std::memcpy(header, id, 4);
         PutLe32(header + 4, size);
