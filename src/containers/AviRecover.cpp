@@ -102,8 +102,10 @@ int RecoverAVI(std::FILE* file, AVIFILEINFO& info, const AviWriteFunction& write
     if (fileEnd - 8 > std::numeric_limits<std::uint32_t>::max()) return 0;
 
     // Written so that a repair broken off at any write leaves a file the next open repairs the
-    // same way: first an empty idx1 that ends the chunk walk, then the entries behind it, then
-    // the idx1 size that makes the index valid, and last the RIFF and movi sizes.
+    // same way: first an empty idx1 that ends the chunk walk, then the entries behind it, each
+    // on the device before the next step; then the idx1 size that makes the index valid and the
+    // RIFF and movi sizes. Any of those last three lost leaves an idx1 that readers do not take
+    // (size 0, or outside the RIFF size), so the next open repairs again.
     std::uint8_t header[9] = {0};
     const std::size_t pad = static_cast<std::size_t>(indexPosition - dataEnd);
     std::memcpy(header + pad, "idx1", 4);
@@ -120,16 +122,15 @@ int RecoverAVI(std::FILE* file, AVIFILEINFO& info, const AviWriteFunction& write
     }
     if (!Flush(file)) return 0;
 
+    // The RIFF and movi sizes are brought up to date so that other players find the index too.
+    const std::uint32_t moviLength = static_cast<std::uint32_t>(dataEnd - info.moviPosition);
     std::uint8_t size[4];
     PutLe32(size, static_cast<std::uint32_t>(indexBytes));
-    if (!write(file, indexPosition + 4, size, 4) || !Flush(file)) return 0;
-
-    // Bring the RIFF and movi sizes up to date so that other players find the index too.
-    const std::uint32_t moviLength = static_cast<std::uint32_t>(dataEnd - info.moviPosition);
+    if (!write(file, indexPosition + 4, size, 4)) return 0;
     PutLe32(size, static_cast<std::uint32_t>(fileEnd - 8));
     if (!write(file, 4, size, 4)) return 0;
     PutLe32(size, moviLength + 4);
-    if (!write(file, info.moviPosition - 8, size, 4) || !Flush(file)) return 0;
+    if (!write(file, info.moviPosition - 8, size, 4) || std::fflush(file) != 0) return 0;
     info.moviLength = moviLength;
 
     LoadIndex(entries, info);

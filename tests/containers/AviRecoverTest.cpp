@@ -187,9 +187,14 @@ TEST(RecoverAvi, IndexCountsAboveAShortAreKeptModulo65536) {
 // next open repairs to the same index.
 TEST(RecoverAvi, ARepairBrokenOffAtAnyWriteIsRepairedTheSameWayLater) {
     test::TempDir dir;
-    for (bool padded : {false, true}) {
-        TestAvi avi = CutShort(150);  // more than one block of staged entries
+    for (int variant = 0; variant < 4; ++variant) {
+        const bool padded = variant & 1;
+        TestAvi avi = CutShort(400);  // 1240 entries: more than one block of 1024
         avi.padOddChunks = padded;
+        if (variant & 2) {  // movi size up to date, RIFF size as planned: idx1 in plain view
+            avi.riffSize = 0x7FFFFFF0;
+            avi.moviSize.reset();
+        }
         std::vector<AviIndexEntry> expected;
         const std::string bytes = avi.Build(&expected);
         const auto path = dir / "cut.avi";
@@ -211,15 +216,16 @@ TEST(RecoverAvi, ARepairBrokenOffAtAnyWriteIsRepairedTheSameWayLater) {
                 const int result = RecoverAVI(file.get(), info, failing);
                 if (writes <= failAt) {  // every write done: the repair is complete
                     EXPECT_EQ(result, 1);
-                    EXPECT_GT(failAt, 3);
+                    EXPECT_EQ(failAt, 6) << "marker, two blocks of entries, three sizes";
                     break;
                 }
                 EXPECT_EQ(result, 0) << failAt;
             }
             AVIFILEINFO later;
             ASSERT_EQ(ValidAVI(path, later), 1) << "failed at write " << failAt;
-            ExpectSameEntries(later.index, expected,
-                              "write " + std::to_string(failAt) + (padded ? " padded" : ""));
+            ExpectSameEntries(
+                later.index, expected,
+                "write " + std::to_string(failAt) + " variant " + std::to_string(variant));
             AVIFILEINFO third;
             ASSERT_EQ(ValidAVI(path, third), 1);
             EXPECT_FALSE(third.repaired) << failAt;
