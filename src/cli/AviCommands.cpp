@@ -128,6 +128,14 @@ int RunAviExport(const std::vector<std::string>& words) {
     }
     const bool withSound = !args.Flag("--no-sound");
 
+    // The rear output is named before anything is written, so a bad name leaves no files.
+    std::string rearOutput = output;
+    if (front && rear) {  // the camera letter of the proposed name becomes R
+        if (rearOutput.size() < 7) return UsageError("OUT is too short to name a rear output");
+        rearOutput[rearOutput.size() - 7] = 'R';
+        if (rearOutput == output) return UsageError("the rear output would overwrite " + output);
+    }
+
     UniqueFile file = OpenFile(source, "rb");
     if (!file) return Failure("unknown_error: cannot open " + source.string());
     std::vector<std::string> outputs;
@@ -137,13 +145,6 @@ int RunAviExport(const std::vector<std::string>& words) {
         outputs.push_back(output);
     }
     if (rear) {
-        std::string rearOutput = output;
-        if (front) {  // the camera letter of the proposed name becomes R
-            if (rearOutput.size() < 7) return UsageError("OUT is too short to name a rear output");
-            rearOutput[rearOutput.size() - 7] = 'R';
-            if (rearOutput == output)
-                return UsageError("the rear output would overwrite " + output);
-        }
         const bool oneStream = info.videoStreamCount == 1;
         if (ExportAVI(file.get(), rearOutput, info, start, end, withSound, oneStream, !oneStream) !=
             1)

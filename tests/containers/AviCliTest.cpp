@@ -87,12 +87,16 @@ TEST(KxcardAvi, BadInputFailsWithAMessage) {
              {"avi-export", both, out, "--from", "1", "--to", "1"},
              {"avi-export", both, out, "--to", "2"},
              {"avi-export", both, out, "--from", "x"},
-             {"avi-export", both, "short", "--front", "--rear"},
+             {"avi-export", both, "x.avi", "--front", "--rear"},
+             {"avi-export", both, (dir / "y_R_N.avi").string()},
              {"avi-demo", dir.path().string(), "--seconds", "0"}}) {
         auto result = test::RunProcess(Kxcard(), words);
         EXPECT_NE(result.exitCode, 0) << words[0] << " " << (words.size() > 1 ? words[1] : "");
         EXPECT_FALSE(result.err.empty());
     }
+    // A rear name that cannot be made leaves no front output behind either.
+    EXPECT_FALSE(std::filesystem::exists("x.avi"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "y_R_N.avi"));
     auto info = test::RunProcess(Kxcard(), {"avi-info", junk});
     EXPECT_EQ(info.exitCode, 0);
     EXPECT_EQ(info.out.rfind("{\"playable\":false,", 0), 0u);
