@@ -26,8 +26,15 @@ std::string PrivatePath(const char* suffix) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const std::string input = PrivatePath(".avi");
     static const std::string output = PrivatePath("_out.avi");
-    static const bool traceQuiet = (kx::TraceStart("/dev/null", "fuzz"), true);
-    (void)traceQuiet;
+    static const bool started = [] {
+        kx::TraceStart("/dev/null", "fuzz");
+        std::atexit([] {  // the private copies go with the process
+            std::remove(input.c_str());
+            std::remove(output.c_str());
+        });
+        return true;
+    }();
+    (void)started;
     {
         kx::UniqueFile file = kx::OpenFile(input, "wb");
         if (!file || std::fwrite(data, 1, size, file.get()) != size) return 0;
