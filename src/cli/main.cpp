@@ -10,6 +10,7 @@
 #include "cli/FormatCommands.h"
 #include "cli/PlayCommands.h"
 #include "cli/LibraryCommands.h"
+#include "cli/AviCommands.h"
 
 namespace {
 
@@ -35,6 +36,11 @@ constexpr Command kCommands[] = {
     {"cards", kx::cli::RunCards, "cards [--volumes DIR:DIR...] [--settings-dir DIR]"},
     {"copy", kx::cli::RunCopy, "copy DIR NAME DEST"},
     {"delete", kx::cli::RunDelete, "delete DIR NAME..."},
+    {"avi-info", kx::cli::RunAviInfo, "avi-info FILE.avi"},
+    {"avi-samples", kx::cli::RunAviSamples, "avi-samples FILE.avi"},
+    {"avi-export", kx::cli::RunAviExport,
+     "avi-export SRC.avi OUT [--from S] [--to E] [--no-sound] [--front] [--rear]"},
+    {"avi-demo", kx::cli::RunAviDemo, "avi-demo OUT_DIR [--seconds N]"},
 };
 
 int PrintUsage(std::FILE* out) {

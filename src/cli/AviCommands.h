@@ -1,0 +1,16 @@
+#pragma once
+#include <string>
+#include <vector>
+
+namespace kx::cli {
+
+// kxcard avi-info FILE.avi
+int RunAviInfo(const std::vector<std::string>& words);
+// kxcard avi-samples FILE.avi
+int RunAviSamples(const std::vector<std::string>& words);
+// kxcard avi-export SRC.avi OUT [--from S] [--to E] [--no-sound] [--front] [--rear]
+int RunAviExport(const std::vector<std::string>& words);
+// kxcard avi-demo OUT_DIR [--seconds N]
+int RunAviDemo(const std::vector<std::string>& words);
+
+}  // namespace kx::cli
