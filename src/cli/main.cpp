@@ -6,11 +6,11 @@
 #include <vector>
 
 #include "cli/AppCommands.h"
+#include "cli/AviCommands.h"
 #include "cli/CameraCommands.h"
 #include "cli/FormatCommands.h"
-#include "cli/PlayCommands.h"
 #include "cli/LibraryCommands.h"
-#include "cli/AviCommands.h"
+#include "cli/PlayCommands.h"
 
 namespace {
 

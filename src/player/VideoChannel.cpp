@@ -133,6 +133,11 @@ bool VideoChannel::ReadData(std::int32_t size, std::uint32_t offset) {
     return true;
 }
 
+bool VideoChannel::ReadAt(std::int64_t position, std::uint8_t* bytes, std::size_t size) {
+    if (!file_ || fseeko(file_.get(), static_cast<off_t>(position), SEEK_SET) != 0) return false;
+    return std::fread(bytes, 1, size, file_.get()) == size;
+}
+
 bool VideoChannel::WriteData(std::uint32_t offset, const std::uint8_t* data, std::size_t size) {
     std::lock_guard lock(fileMutex_);
     if (!file_ || fseeko(file_.get(), static_cast<off_t>(offset), SEEK_SET) != 0) return false;

@@ -56,6 +56,9 @@ class VideoChannel {
     bool OpenVCodec(int codecId, int width, int height, const std::uint8_t* extradata,
                     int extradataSize);
     bool ReadData(std::int32_t size, std::uint32_t offset);
+    // Reads bytes at an absolute position of the channel's file; the caller holds the file
+    // mutex.
+    bool ReadAt(std::int64_t position, std::uint8_t* bytes, std::size_t size);
     // The bytes of the last ReadData.
     const std::uint8_t* packetData() const { return packet_.data(); }
     // Reads one sample and decodes it into the frame slot; false when no picture came out.
