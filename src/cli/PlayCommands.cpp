@@ -14,6 +14,7 @@
 #include "cli/Arguments.h"
 #include "cli/Json.h"
 #include "platform/TickCount.h"
+#include "player/AviSource.h"
 #include "player/CNullDraw.h"
 #include "player/FfmpegSource.h"
 #include "player/SyncPlayer.h"
@@ -91,6 +92,14 @@ std::optional<std::vector<ScriptCommand>> ParseScript(const std::string& text) {
     return commands;
 }
 
+// The source kind of a recording file.
+std::unique_ptr<IndexSource> MakeSource(const std::filesystem::path& file) {
+    std::string extension = file.extension().string();
+    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (extension == ".avi") return std::make_unique<AviSource>(file, true);
+    return std::make_unique<FfmpegSource>(file);
+}
+
 }  // namespace
 
 int RunPlay(const std::vector<std::string>& words) {
@@ -147,7 +156,7 @@ int RunPlay(const std::vector<std::string>& words) {
     SyncPlayer player(front, rear, audioIndex, environment);
     player.SetSpeed(speed);
     Clock::time_point start = Clock::now();
-    if (!player.StartPlay(std::make_unique<FfmpegSource>(file), startSeconds)) {
+    if (!player.StartPlay(MakeSource(file), startSeconds)) {
         std::filesystem::remove_all(scratch);
         return Failure(file.string() + ": cannot be played");
     }
@@ -156,7 +165,7 @@ int RunPlay(const std::vector<std::string>& words) {
         return std::chrono::duration_cast<std::chrono::milliseconds>(at - start).count();
     };
     std::size_t nextCommand = 0;
-    bool done = false, startSeekDone = startSeconds == 0;
+    bool done = false, startSeekDone = false;
     int status = 0;
     while (!done) {
         Clock::time_point wakeUp =
@@ -172,10 +181,11 @@ int RunPlay(const std::vector<std::string>& words) {
                                     .c_str());
             auto code = static_cast<PlayCode>(item->wParam);
             if (code == PlayCode::Started && !startSeekDone) {
-                // Opened at a time inside the recording: go there and play, as the panel does.
+                // As the control panel does: a recording opened at a time inside it goes
+                // there, and one that started paused (AVI, or a start time) plays now.
                 startSeekDone = true;
-                player.Seek(startSeconds * 1000);
-                player.Pause(false);
+                if (startSeconds > 0) player.Seek(startSeconds * 1000);
+                if (player.paused()) player.Pause(false);
             }
             if (code == PlayCode::EndedOrRearFailed && item->lParam == 0) done = true;
             if (code == PlayCode::CannotPlay) {
