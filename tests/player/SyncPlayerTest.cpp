@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/Trace.h"
 #include "player/CNullDraw.h"
 #include "player/FfmpegSource.h"
 #include "support/RecordingMsgTarget.h"
@@ -172,6 +173,32 @@ TEST_F(SyncPlayerTest, StepsWhilePausedPostTheShownTime) {
     EXPECT_NEAR(positions[1], 1067, 1);
     EXPECT_NEAR(positions[2], 1033, 1);
     player.StopPlay();
+}
+
+TEST(SyncPlayerWithoutSound, PlaysSilentlyAndTracesTheDevice) {
+    test::TempDir dir;
+    auto path = MakeRecording(dir, 1);
+    TraceStart(dir / "trace_sd.txt", "1.05");
+    SampleIndex frontIndex, rearIndex, audioIndex;
+    VideoChannel front(0, frontIndex), rear(1, rearIndex);
+    SilentWaveOut noDevice(false, /*failOpen=*/true);
+    test::RecordingMsgTarget messages;
+    PlayerEnvironment environment;
+    environment.owner = &messages;
+    environment.wave = &noDevice;
+    environment.openPacketFile = [&] { return OpenFile(dir / "playfile.dat", "wb+"); };
+    environment.createPresenter = [](VideoChannel& channel) {
+        return channel.CreatePresenter(std::make_unique<CNullDraw>());
+    };
+    SyncPlayer player(front, rear, audioIndex, environment);
+    ASSERT_TRUE(player.StartPlay(std::make_unique<FfmpegSource>(path), 0));
+    EXPECT_TRUE(messages.WaitFor(PlayCode::EndedOrRearFailed, 0, 10s));
+    EXPECT_GE(player.framesShown(0), 25);
+    EXPECT_EQ(player.audioBlocksQueued(), 0);
+    player.StopPlay();
+    EXPECT_NE(test::ReadFileBytes(dir / "trace_sd.txt").find(")] winmm audio open failed.\n"),
+              std::string::npos);
+    TraceStart({}, "1.05");
 }
 
 TEST_F(SyncPlayerTest, AFileThatIsNoRecordingCannotBePlayed) {
