@@ -8,6 +8,7 @@
 #include "cli/AppCommands.h"
 #include "cli/CameraCommands.h"
 #include "cli/FormatCommands.h"
+#include "cli/SensorCommands.h"
 
 namespace {
 
@@ -26,6 +27,8 @@ constexpr Command kCommands[] = {
     {"devices", kx::cli::RunDevices, "devices"},
     {"format", kx::cli::RunFormat,
      "format TARGET --yes [--sector-size N] [--partition N] [--program-dir DIR] [--language NAME]"},
+    {"gps", kx::cli::RunGps, "gps FILE [--format json|gpx|kml|csv] | gps FILE --at MS"},
+    {"accel", kx::cli::RunAccel, "accel FILE"},
 };
 
 int PrintUsage(std::FILE* out) {
