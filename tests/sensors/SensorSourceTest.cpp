@@ -147,12 +147,13 @@ TEST_F(SensorSourceTest, AviUsesItsStreamsOnly) {
     std::vector<std::vector<std::uint8_t>> chunks = {
         Bytes("$GPRMC,024000.00,A,3733.1234,N,12700.5000,E,10.5,0.0,150717,,,A"),
         Bytes("$GPRMC,024001.00,A,3733.1334,N,12700.5000,E,10.5,0.0,150717,,,A")};
+    std::vector<std::uint8_t> readings(12, 0);
     SensorSource avi;
     avi.avi = true;
     avi.frameRate = 30;
     for (const auto& chunk : chunks) {
         avi.gpsChunks.push_back(chunk);
-        avi.accelChunks.push_back(std::vector<std::uint8_t>(12, 0));
+        avi.accelChunks.push_back(readings);
     }
     Opened opened;
     opened.Open(avi, recording);
