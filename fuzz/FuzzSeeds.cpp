@@ -1,5 +1,6 @@
 // Writes the seed corpus of a fuzz target into a folder: kx_fuzz_seeds TARGET FOLDER.
 // Seeds come from the project's own generators, never from outside.
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -97,6 +98,79 @@ std::vector<std::pair<std::string, std::string>> AviSeeds(const std::filesystem:
     }
     std::filesystem::remove_all(scratch);
     return seeds;
+std::vector<std::pair<std::string, std::string>> GpsTextSeeds() {
+    const std::string rmc =
+        "[1500000000123]$GPRMC,024000.00,A,3733.1234,S,12700.5000,E,12.5,54.7,191194,020.3,E*68";
+    const std::string gga =
+        "[1500000000123]$GPGGA,024000.00,3733.1234,S,12700.5000,E,1,08,0.9,545.4,M,46.9,M,,*47";
+    const std::string parked =
+        "[1500076799000]$GPRMC,235959.00,P,3733.1300,N,12700.5100,W,0.0,0.0,150717,,,A*00";
+    const std::string parkedGga =
+        "[1500076799000]$GPGGA,235959.00,3733.1300,N,12700.5100,W,2,05,3.4,10.0,M,,M,,*00";
+    const std::string afterMidnight =
+        "[1500076801000]$GPRMC,000001.00,A,3733.1400,N,12700.5200,W,1.5,0.0,150717,,,A*00\n"
+        "[1500076801000]$GPGGA,000001.00,3733.1400,N,12700.5200,W,1,07,1.0,10.0,M,,M,,*00\n";
+    return {
+        {"pair_crlf", rmc + "\r\n" + gga + "\r\n"},
+        {"pair_lf", rmc + "\n" + gga + "\n" + parked + "\n" + parkedGga + "\n" + afterMidnight},
+        {"rmc_rmc_gga", rmc + "\n" + parked + "\n" + gga + "\n" + gga + "\n"},
+        {"rejected", rmc.substr(0, 32) + "V" + rmc.substr(33) + "\n" + gga + "\n" + rmc + "\n" +
+                         gga.substr(0, 57) + "0" + gga.substr(58) + "\n"},
+        {"unstamped",
+         "$GPRMC,024000.00,A,3733.1234,N,12700.5000,E,12.5\n$GPGGA,024000.00,"
+         "3733.1234,N,12700.5000,E,1,08,0.9\n"},
+        {"long_line", rmc + std::string(200, '9') + "\n" + gga + "\n" + rmc},
+    };
+}
+
+void PutBigEndian(std::string& out, std::size_t at, std::uint64_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) out[at + i] = static_cast<char>(value >> (8 * (bytes - 1 - i)));
+}
+
+std::string GpsRecord(std::uint64_t stampMs, char status) {
+    std::string record(48, '\0');
+    PutBigEndian(record, 0, 1, 2);
+    PutBigEndian(record, 2, 0x2C, 2);
+    PutBigEndian(record, 4, stampMs, 8);
+    PutBigEndian(record, 20, 3733, 2);
+    PutBigEndian(record, 22, 1234, 2);
+    record[24] = 'N';
+    PutBigEndian(record, 25, 12700, 2);
+    PutBigEndian(record, 27, 5000, 2);
+    record[29] = 'E';
+    PutBigEndian(record, 30, 12, 2);
+    PutBigEndian(record, 32, 5, 2);
+    record[38] = '1';
+    record[39] = status;
+    return record;
+}
+
+std::string AccelRecord(std::int32_t time, std::int16_t x, std::int16_t y, std::int16_t z) {
+    std::string record(10, '\0');
+    PutBigEndian(record, 0, static_cast<std::uint32_t>(time), 4);
+    PutBigEndian(record, 4, static_cast<std::uint16_t>(x), 2);
+    PutBigEndian(record, 6, static_cast<std::uint16_t>(y), 2);
+    PutBigEndian(record, 8, static_cast<std::uint16_t>(z), 2);
+    return record;
+}
+
+std::vector<std::pair<std::string, std::string>> SensorRecordSeeds() {
+    std::string rmc = "$GPRMC,235959.00,A,3733.1234,N,12700.5000,E,10.5,0.0,150717,,,A";
+    std::string next = "$GPRMC,000000.00,A,3733.1334,N,12700.5000,E,10.5,0.0,150717,,,A";
+    std::string list = std::string("\x01\0\0\0\x64", 5);
+    list += static_cast<char>(rmc.size() + 1) + rmc + static_cast<char>(next.size() + 1) + next;
+    list += '\0';
+    std::string accel = AccelRecord(0, 400, -400, 3) + AccelRecord(16, 0, 250, -251) +
+                        std::string(10, '\xff') + AccelRecord(32, 1, 2, 3);
+    std::string floats("\0\0\x80\x3f\0\0\0\xbf\0\0\x40\x40", 12);  // 1.0, -0.5, 3.0
+    return {
+        {"gps_records", GpsRecord(1555000001000, 'A') + GpsRecord(1555000002000, 'P') +
+                            GpsRecord(0, 'A') + std::string(8, ',')},
+        {"avi_list", list},
+        {"avi_chunks", rmc + "\x01" + next + "\r\n$GPGGA,1\x01\x01" + rmc},
+        {"accel", accel},
+        {"accel_floats", floats + floats + floats + floats},
+    };
 }
 
 }  // namespace
@@ -114,6 +188,10 @@ int main(int argc, char** argv) {
         seeds = IniSeeds();
     else if (target == "valid_avi")
         seeds = AviSeeds(folder / ".scratch");
+    else if (target == "gps_text")
+        seeds = GpsTextSeeds();
+    else if (target == "sensor_records")
+        seeds = SensorRecordSeeds();
     else {
         std::fprintf(stderr, "kx_fuzz_seeds: no seeds for target %s\n", target.c_str());
         return 2;

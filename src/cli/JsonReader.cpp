@@ -202,7 +202,7 @@ bool Parser::Object(JsonValue& value, int depth) {
         ++pos_;
         JsonValue member;
         if (!Value(member, depth + 1)) return false;
-        value.members.emplace_back(std::move(name), std::move(member));
+        value.members.push_back(JsonMember{std::move(name), std::move(member)});
         SkipSpace();
         if (pos_ >= text_.size()) return Fail("unterminated object");
         char c = text_[pos_++];

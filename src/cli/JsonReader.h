@@ -10,16 +10,23 @@
 
 namespace kx::cli {
 
+struct JsonMember;
+
 struct JsonValue {
     enum class Type { Null, Bool, Number, String, Array, Object };
     Type type = Type::Null;
     bool boolean = false;
     std::string text;  // a string's UTF-8 bytes, or a number as written
     std::vector<JsonValue> items;
-    std::vector<std::pair<std::string, JsonValue>> members;  // in the order written
+    std::vector<JsonMember> members;  // in the order written
 
     // A number written as an integer (no fraction, no exponent) that fits 64 bits.
     std::optional<std::int64_t> Integer() const;
+};
+
+struct JsonMember {
+    std::string name;
+    JsonValue value;
 };
 
 // Parses a sequence of JSON values separated by white space (one value is a sequence of one).

@@ -11,6 +11,7 @@
 #include "cli/FormatCommands.h"
 #include "cli/LibraryCommands.h"
 #include "cli/PlayCommands.h"
+#include "cli/SensorCommands.h"
 
 namespace {
 
@@ -41,6 +42,8 @@ constexpr Command kCommands[] = {
     {"avi-export", kx::cli::RunAviExport,
      "avi-export SRC.avi OUT [--from S] [--to E] [--no-sound] [--front] [--rear]"},
     {"avi-demo", kx::cli::RunAviDemo, "avi-demo OUT_DIR [--seconds N]"},
+    {"gps", kx::cli::RunGps, "gps FILE [--format json|gpx|kml|csv] | gps FILE --at MS"},
+    {"accel", kx::cli::RunAccel, "accel FILE"},
 };
 
 int PrintUsage(std::FILE* out) {

@@ -9,15 +9,14 @@
 
 namespace kx {
 
-#pragma pack(push, 1)
+// One indexed sample. Kept at its natural alignment (not packed): fields of a packed record
+// are read through misaligned references, which the compiler does not promise to handle.
 struct SAMPLE_ENTRY {
     std::int32_t size;     // bytes; 0 or less: not (yet) filled
     std::int32_t time;     // ms from the start of the recording
     std::uint8_t key;      // video: 1 for a key frame; audio: always 1
     std::uint32_t offset;  // absolute byte offset of the sample data in the worker's file
 };
-#pragma pack(pop)
-static_assert(sizeof(SAMPLE_ENTRY) == 13);
 
 // The capacities the indexes start with: three minutes at 30 frames per second, and audio.
 inline constexpr std::size_t kVideoIndexCapacity = 5460;
