@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/AppCommands.h"
+#include "cli/MediaCommands.h"
 
 namespace {
 
@@ -18,6 +19,11 @@ struct Command {
 constexpr Command kCommands[] = {
     {"version", kx::cli::RunVersion, "version"},
     {"text", kx::cli::RunText, "text KEY SECTION [--program-dir DIR] [--language NAME]"},
+    {"info", kx::cli::RunInfo, "info FILE"},
+    {"samples", kx::cli::RunSamples, "samples FILE --track N"},
+    {"export", kx::cli::RunExport, "export SRC OUT --from S --to E [--no-sound]"},
+    {"mkdemo", kx::cli::RunMakeDemo,
+     "mkdemo DIR [--seconds N] [--size WxH] [--rear-size WxH] [--hevc] [--single]"},
 };
 
 int PrintUsage(std::FILE* out) {
