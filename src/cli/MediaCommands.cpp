@@ -1,5 +1,8 @@
 #include "cli/MediaCommands.h"
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -11,11 +14,7 @@
 #include "containers/Mp4File.h"
 #include "containers/Mp4Writer.h"
 #include "containers/SampleCursor.h"
-#include "containers/demo/DemoCard.h"
-
-extern "C" {
-#include <libavutil/log.h>
-}
+#include "platform/ProgramPath.h"
 
 namespace kx::cli {
 namespace {
@@ -191,49 +190,17 @@ int RunExport(const std::vector<std::string>& words) {
 }
 
 int RunMakeDemo(const std::vector<std::string>& words) {
-    Arguments args(words, {"--seconds", "--size", "--rear-size"}, {"--hevc", "--single"});
-    if (!args.ok()) return UsageError(args.error());
-    const char* usage =
-        "usage: kxcard mkdemo DIR [--seconds N] [--size WxH] [--rear-size WxH] [--hevc] "
-        "[--single]";
-    if (args.positional().size() != 1) return UsageError(usage);
-    demo::CardOptions options;
-    if (args.Option("--seconds")) {
-        const int seconds = IntOption(args, "--seconds");
-        if (seconds < 1 || seconds > 185) return UsageError("--seconds must be 1..185");
-        options.seconds = seconds;
-    }
-    auto parseSize = [](const std::string& text, int& width, int& height) {
-        int w = 0, h = 0;
-        char tail = 0;
-        if (std::sscanf(text.c_str(), "%dx%d%c", &w, &h, &tail) != 2) return false;
-        // Even sizes (4:2:0 pictures) the tables can describe.
-        if (w < 16 || h < 16 || w > 4096 || h > 2304 || (w | h) & 1) return false;
-        width = w;
-        height = h;
-        return true;
-    };
-    if (auto size = args.Option("--size"))
-        if (!parseSize(*size, options.frontWidth, options.frontHeight))
-            return UsageError("--size must be WxH (even, 16..4096 x 16..2304)");
-    if (auto size = args.Option("--rear-size"))
-        if (!parseSize(*size, options.rearWidth, options.rearHeight))
-            return UsageError("--rear-size must be WxH (even, 16..4096 x 16..2304)");
-    options.hevc = args.Flag("--hevc");
-    options.single = args.Flag("--single");
-    av_log_set_level(AV_LOG_ERROR);
-    demo::CardResult result = demo::MakeDemoCard(args.positional()[0], options);
-    for (const auto& file : result.files) {
-        std::error_code error;
-        auto bytes = std::filesystem::file_size(file, error);
-        std::printf("%s\n", JsonObject()
-                                .Add("file", file.string())
-                                .Add("bytes", std::int64_t(error ? 0 : bytes))
-                                .str()
-                                .c_str());
-    }
-    if (!result.ok) return Failure(result.error);
-    return 0;
+    // The encoders live in their own program, so that the other commands start without
+    // loading FFmpeg.
+    const std::filesystem::path generator = ExecutableFolder() / "kxdemo";
+    std::vector<std::string> arguments = {generator.string()};
+    arguments.insert(arguments.end(), words.begin(), words.end());
+    std::vector<char*> argv;
+    for (std::string& word : arguments) argv.push_back(word.data());
+    argv.push_back(nullptr);
+    std::fflush(stdout);
+    execv(generator.c_str(), argv.data());
+    return Failure("cannot start " + generator.string() + ": " + std::strerror(errno));
 }
 
 }  // namespace kx::cli
