@@ -123,16 +123,30 @@ bool ParseELST(MediaFile& file, const BoxHeader& box, ElstRecord& elst) {
     return true;
 }
 
+// A table whose entries do not fit its box was cut or damaged: it counts as a failed parse, so
+// that no entry is ever read from beyond it.
+bool EntriesFit(const BoxHeader& box, std::uint64_t head, std::uint64_t count,
+                std::uint64_t entrySize) {
+    std::uint64_t declaredEnd = box.start + box.size;
+    return declaredEnd == box.end && box.payload + head + count * entrySize <= box.end;
+}
+
+bool ParseTable(MediaFile& file, const BoxHeader& box, TableHead& table, std::uint64_t entrySize) {
+    if (ParseTableHead(file, box, table) && EntriesFit(box, 8, table.entryCount, entrySize))
+        return true;
+    table = TableHead{};
+    return false;
+}
+
 void ParseSTBL(MediaFile& file, const BoxHeader& stbl, TRAKBOX& track) {
     track.stbl = stbl.Pair();
     WalkBoxes(file, stbl.payload, stbl.end, [&](const BoxHeader& box) {
         switch (box.type) {
-            case FourCC("stsd"):
-                return ParseSTSD(file, box, track.stsd);
+            case FourCC("stsd"): return ParseSTSD(file, box, track.stsd);
             case FourCC("stts"):
-                return ParseTableHead(file, box, track.stts) && track.stts.entryCount != 0;
+                return ParseTable(file, box, track.stts, 8) && track.stts.entryCount != 0;
             case FourCC("stsc"):
-                return ParseTableHead(file, box, track.stsc) && track.stsc.entryCount != 0;
+                return ParseTable(file, box, track.stsc, 12) && track.stsc.entryCount != 0;
             case FourCC("stsz"): {
                 std::uint8_t head[12];
                 if (box.end < box.payload + sizeof head ||
@@ -143,14 +157,15 @@ void ParseSTBL(MediaFile& file, const BoxHeader& stbl, TRAKBOX& track) {
                 track.stsz.flags = GetU24(head + 1);
                 track.stsz.sampleSize = GetU32(head + 4);
                 track.stsz.sampleCount = GetU32(head + 8);
+                if (!EntriesFit(box, 12, track.stsz.sampleSize ? 0 : track.stsz.sampleCount, 4)) {
+                    track.stsz = StszRecord{};
+                    return false;
+                }
                 return true;
             }
-            case FourCC("stco"):
-                return ParseTableHead(file, box, track.stco);
-            case FourCC("stss"):
-                return ParseTableHead(file, box, track.stss);
-            default:
-                return true;
+            case FourCC("stco"): return ParseTable(file, box, track.stco, 4);
+            case FourCC("stss"): return ParseTable(file, box, track.stss, 4);
+            default: return true;
         }
     });
 }
@@ -315,6 +330,9 @@ int ParseMP4(MediaFile& file, MP4FILE files[2], bool allowDuplicates) {
                 ParseFTYP(file, box, target->ftyp);
                 break;
             case kMoov:
+                // A moov that runs past the end of the file was cut short: it describes the
+                // movie only in part, so it is not taken (the file then needs a repair).
+                if (box.start + box.size > length) break;
                 // A third moov overwrites the second record's: start that record's moov afresh.
                 target->moov = MOOVBOX{};
                 result = ParseMOOV(file, box, target->moov) ? 1 : 0;

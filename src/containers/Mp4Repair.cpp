@@ -73,7 +73,8 @@ WalkResult WalkRecords(const MP4FILE& mp4, MediaFile& file, std::uint64_t fileLe
         ++accepted;
         position = data + size;
     }
-    result.ok = accepted > 0;
+    // Sound alone makes no recording to play: without a picture nothing is rewritten.
+    result.ok = accepted > 0 && video.samplesAdded > 0;
     result.endOfMedia = position;
     return result;
 }

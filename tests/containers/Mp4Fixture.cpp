@@ -103,7 +103,7 @@ std::string TrakBox(const TrackSpec& track) {
     stsz.U32(0);
     stsz.U32(std::uint32_t(track.stsz.size()));
     for (auto v : track.stsz) stsz.U32(v);
-    stco.U32(std::uint32_t(track.stco.size()));
+    stco.U32(std::uint32_t(track.stco.size()) + track.stcoCountExtra);
     for (auto v : track.stco) stco.U32(v);
     stss.U32(std::uint32_t(track.stss.size()));
     for (auto v : track.stss) stss.U32(v);

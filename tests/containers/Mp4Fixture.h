@@ -28,6 +28,7 @@ struct TrackSpec {
     std::vector<std::uint32_t> stss = {1};
     std::vector<ElstSpec> elst;
     bool withStco = true;
+    std::uint32_t stcoCountExtra = 0;  // entries the stco claims beyond those it holds
 };
 
 std::string TrakBox(const TrackSpec& track);

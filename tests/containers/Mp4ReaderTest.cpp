@@ -103,7 +103,10 @@ TEST(Mp4Reader, TracksOfUnknownFormatOrIncompleteTablesDoNotQualify) {
     noStco.withStco = false;
     TrackSpec wrongHandler = AudioTrack();
     wrongHandler.handler = "vide";
-    for (const TrackSpec& spec : {unknown, noStco, wrongHandler}) {
+    // A chunk table claiming more entries than its box holds is not read at all.
+    TrackSpec overlong;
+    overlong.stcoCountExtra = 1;
+    for (const TrackSpec& spec : {unknown, noStco, wrongHandler, overlong}) {
         ParsedPair pair;
         EXPECT_EQ(ParseMP4Bytes(test::SimpleMp4({spec}), pair.files, false), 0) << spec.format;
     }

@@ -229,6 +229,52 @@ TEST_F(Mp4Repair, FilesThatCannotBeRepairedAreLeftUntouched) {
     }
 }
 
+// A complete recording cut at any byte: opening it never fails badly; once a picture is
+// whole, the repair keeps exactly the records that are whole.
+TEST_F(Mp4Repair, RecordingCutAtAnyByte) {
+    auto complete = dir / "complete.mp4";
+    demo::RecordingSpec spec;
+    spec.audio = &test::SmallAudio();
+    spec.startTimeMs = 1555083010000ull;
+    test::WriteSmallRecording(complete, spec);
+    const std::string bytes = test::ReadFileBytes(complete);
+    const std::vector<Record> records = Records(complete);
+    ParsedPair layout;
+    ParseMP4Bytes(bytes, layout.files, false);
+    const std::uint64_t mdatPayload = layout.files[0].mdat.pos;
+    const std::uint64_t mdatEnd = mdatPayload + layout.files[0].mdat.size - 8;
+    const auto& video = test::SmallVideo();
+    const auto& audio = test::SmallAudio();
+    auto path = dir / "cut.mp4";
+    for (std::size_t cut = 0; cut <= bytes.size(); cut += cut < mdatPayload + 64 ? 7 : 499) {
+        SCOPED_TRACE(cut);
+        test::WriteFileBytes(path, bytes.substr(0, cut));
+        std::size_t wholeVideo = 0, wholeAudio = 0;
+        for (const Record& record : records) {
+            if (record.at >= mdatEnd) break;
+            auto* p = reinterpret_cast<const std::uint8_t*>(bytes.data() + record.at);
+            if (record.at + 16 + GetU32(p + 8) > cut) break;
+            (record.type == 1 ? wholeVideo : wholeAudio)++;
+        }
+        ParsedPair pair;
+        int playable = ValidMP4(path, pair.files, false);
+        if (cut == bytes.size()) {
+            EXPECT_EQ(playable, 1);
+            continue;
+        }
+        ASSERT_EQ(playable, wholeVideo > 0 ? 1 : 0);
+        if (!playable) {
+            EXPECT_EQ(test::ReadFileBytes(path), bytes.substr(0, cut));
+            continue;
+        }
+        TrackSamples samples = ReadSamples(path);
+        ASSERT_EQ(samples.video.size(), wholeVideo);
+        ASSERT_EQ(samples.audio.size(), wholeAudio);
+        EXPECT_TRUE(std::equal(samples.video.begin(), samples.video.end(), video.samples.begin()));
+        EXPECT_TRUE(std::equal(samples.audio.begin(), samples.audio.end(), audio.frames.begin()));
+    }
+}
+
 // A file whose writes fail from the n-th on, as when the process dies or the card is pulled
 // during the repair: of the failing write, nothing, a quarter, half, three quarters or all but
 // its last byte reaches the disk.

@@ -163,6 +163,7 @@ struct ExportResult {
     int ok = 0;
     int videoSamples = 0, audioSamples = 0;
     std::uint64_t firstAudioTime = 0;
+    std::string firstAudio;  // bytes of the first exported audio sample
     std::string bytes;
 };
 
@@ -190,6 +191,7 @@ ExportResult RunExport(const std::filesystem::path& source, const std::filesyste
             SampleInfo info;
             NextSample(cursor, info, *outFile, *track, written.files[0].moov.mvhd);
             result.firstAudioTime = info.time;
+            result.firstAudio = test::ReadFileBytes(out).substr(info.offset, info.size);
         }
     }
     result.bytes = test::ReadFileBytes(out);
@@ -204,16 +206,17 @@ TEST(Mp4Export, Ranges) {
     spec.startTimeMs = 1000000;
     test::WriteSmallRecording(source, spec);
     const auto& video = test::SmallVideo();
+    const auto& audio = test::SmallAudio();
     struct Case {
         int start, end;
         int videoSamples;
-        bool firstAudioAfterKey;
+        int firstAudio;  // index in the source of the first exported audio frame
     } cases[] = {
-        {0, 100, 90, false},  // the whole recording: the end past it stops at the last sample
-        {0, 0, 31, false},    // up to 999 ms: samples to the first one past the end
-        {1, 100, 60, true},   // from the key frame at 1000 ms; earlier audio is skipped
-        {2, 2, 30, true},     // from 2000 ms to the last sample (2966 ms)
-        {5, 9, 30, true},     // past the end: from the last key frame
+        {0, 100, 90, 0},   // the whole recording: the end past it stops at the last sample
+        {0, 0, 31, 0},     // up to 999 ms: samples to the first one past the end
+        {1, 100, 60, 16},  // from the key frame at 1000 ms; audio before it (< 1024 ms) skipped
+        {2, 2, 30, 32},    // from 2000 ms to the last sample (2966 ms)
+        {5, 9, 30, 32},    // past the end: from the last key frame
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.start << "-" << c.end);
@@ -221,7 +224,10 @@ TEST(Mp4Export, Ranges) {
         ExportResult result = RunExport(source, out, c.start, c.end, true);
         ASSERT_EQ(result.ok, 1);
         EXPECT_EQ(result.videoSamples, c.videoSamples);
-        EXPECT_GT(result.audioSamples, 0);
+        // Sound starts at the first frame at or after the first picture, at its own distance.
+        EXPECT_EQ(result.firstAudio, audio.frames[c.firstAudio]);
+        EXPECT_EQ(result.firstAudioTime,
+                  audio.timesMs[c.firstAudio] - 1000u * std::min(c.start, 2));
         // The exported start time is the source's plus the first key frame's time.
         ParsedPair pair;
         ValidMP4(out, pair.files, false);
