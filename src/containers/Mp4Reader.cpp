@@ -142,7 +142,8 @@ void ParseSTBL(MediaFile& file, const BoxHeader& stbl, TRAKBOX& track) {
     track.stbl = stbl.Pair();
     WalkBoxes(file, stbl.payload, stbl.end, [&](const BoxHeader& box) {
         switch (box.type) {
-            case FourCC("stsd"): return ParseSTSD(file, box, track.stsd);
+            case FourCC("stsd"):
+                return ParseSTSD(file, box, track.stsd);
             case FourCC("stts"):
                 return ParseTable(file, box, track.stts, 8) && track.stts.entryCount != 0;
             case FourCC("stsc"):
@@ -163,9 +164,12 @@ void ParseSTBL(MediaFile& file, const BoxHeader& stbl, TRAKBOX& track) {
                 }
                 return true;
             }
-            case FourCC("stco"): return ParseTable(file, box, track.stco, 4);
-            case FourCC("stss"): return ParseTable(file, box, track.stss, 4);
-            default: return true;
+            case FourCC("stco"):
+                return ParseTable(file, box, track.stco, 4);
+            case FourCC("stss"):
+                return ParseTable(file, box, track.stss, 4);
+            default:
+                return true;
         }
     });
 }
