@@ -97,17 +97,19 @@ bool CoverTail(MediaFile& file, std::uint64_t from, std::uint64_t fileLength) {
     return file.Write(from, header, sizeof header);
 }
 
-// The finishing steps shared by both placements: the mdat ends at the last accepted record,
-// and the model name is marked as repaired.
-bool FinishRepair(MP4FILE& mp4, MediaFile& file, std::uint64_t endOfMedia) {
-    if (!WriteU32(file, mp4.mdat.pos - 8, std::uint32_t(endOfMedia - mp4.mdat.pos + 8)) ||
-        !file.Sync())
+// The last step, once the new moov is durable: its type turns it into the moov, the mdat is
+// closed at the last accepted record and the model name is marked as repaired. Whichever of
+// these writes reach the disk, the file either plays or is repaired again with the same
+// records.
+bool Reveal(MP4FILE& mp4, MediaFile& file, std::uint64_t moovStart, std::uint64_t endOfMedia) {
+    if (!WriteU32(file, moovStart + 4, FourCC("moov"))) return false;
+    if (!WriteU32(file, mp4.mdat.pos - 8, std::uint32_t(endOfMedia - mp4.mdat.pos + 8)))
         return false;
-    if (mp4.kvnm.box.size > 12) {
-        std::uint8_t version = kKvnmVersionRepaired;
-        if (!file.Write(mp4.kvnm.box.pos, &version, 1) || !file.Sync()) return false;
-        mp4.kvnm.version = kKvnmVersionRepaired;
-    }
+    const bool named = mp4.kvnm.box.size > 12;
+    std::uint8_t version = kKvnmVersionRepaired;
+    if (named && !file.Write(mp4.kvnm.box.pos, &version, 1)) return false;
+    if (!file.Sync()) return false;
+    if (named) mp4.kvnm.version = kKvnmVersionRepaired;
     return true;
 }
 
@@ -130,23 +132,22 @@ bool RewriteInPlace(MP4FILE& mp4, MediaFile& file, std::string& moov, std::uint6
     if (!WriteU32(file, start + 4, FourCC("skip")) || !file.Sync()) return false;
     if (!CoverTail(file, endOfMedia, fileLength)) return false;
     if (!file.Write(start + 8, moov.data() + 8, moov.size() - 8) || !file.Sync()) return false;
-    if (!WriteU32(file, start + 4, FourCC("moov")) || !file.Sync()) return false;
-    return FinishRepair(mp4, file, endOfMedia);
+    return Reveal(mp4, file, start, endOfMedia);
 }
 
 // The moov goes right after the last accepted record, written hidden and revealed once whole.
-// An old moov in front of the mdat is hidden before that, so the walk never meets two.
+// An old moov in front of the mdat is hidden with it, so the walk never meets two.
 bool RewriteAppended(MP4FILE& mp4, MediaFile& file, std::string& moov, std::uint64_t endOfMedia,
                      std::uint64_t fileLength) {
     PutU32(reinterpret_cast<std::uint8_t*>(moov.data()) + 4, FourCC("skip"));
     if (!file.Write(endOfMedia, moov.data(), moov.size())) return false;
-    if (!CoverTail(file, endOfMedia + moov.size(), fileLength) || !file.Sync()) return false;
+    if (!CoverTail(file, endOfMedia + moov.size(), fileLength)) return false;
     if (mp4.moov.moov.pos && mp4.moov.moov.pos < mp4.mdat.pos &&
-        (!WriteU32(file, mp4.moov.moov.pos - 4, FourCC("skip")) || !file.Sync()))
+        !WriteU32(file, mp4.moov.moov.pos - 4, FourCC("skip")))
         return false;
-    if (!WriteU32(file, endOfMedia + 4, FourCC("moov")) || !file.Sync()) return false;
+    if (!file.Sync()) return false;
     mp4.moov.junk = {};
-    return FinishRepair(mp4, file, endOfMedia);
+    return Reveal(mp4, file, endOfMedia, endOfMedia);
 }
 
 }  // namespace
