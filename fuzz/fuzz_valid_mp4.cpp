@@ -18,6 +18,7 @@ const std::string& PrivateCopy() {
         if (fd < 0) std::abort();
         close(fd);
         kx::TraceStart("/dev/null", "fuzz");
+        std::atexit([] { unlink(PrivateCopy().c_str()); });
         return std::string(name);
     }();
     return path;
