@@ -11,24 +11,27 @@
 
 namespace {
 
-const std::string& PrivateCopy() {
-    static const std::string path = [] {
-        char name[] = "/tmp/kx-fuzz-mp4-XXXXXX";
-        int fd = mkstemp(name);
+// The private copy's path; a plain array, so that it outlives the exit handler that removes it.
+char privateCopy[] = "/tmp/kx-fuzz-mp4-XXXXXX";
+
+const char* PrivateCopy() {
+    static const bool created = [] {
+        int fd = mkstemp(privateCopy);
         if (fd < 0) std::abort();
         close(fd);
         kx::TraceStart("/dev/null", "fuzz");
-        std::atexit([] { unlink(PrivateCopy().c_str()); });
-        return std::string(name);
+        std::atexit([] { unlink(privateCopy); });
+        return true;
     }();
-    return path;
+    (void)created;
+    return privateCopy;
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const std::string& path = PrivateCopy();
-    FILE* file = std::fopen(path.c_str(), "wb");
+    const char* path = PrivateCopy();
+    FILE* file = std::fopen(path, "wb");
     if (!file) std::abort();
     if (size) std::fwrite(data, 1, size, file);
     std::fclose(file);
