@@ -2,6 +2,8 @@
 // Seeds come from the project's own generators, never from outside.
 #include <cstdint>
 #include <cstdio>
+
+#include "containers/demo/DemoCard.h"
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -11,6 +13,7 @@
 #include "containers/AviFormat.h"
 #include "containers/AviWriter.h"
 #include "containers/demo/AviDemo.h"
+#include "containers/demo/DemoCard.h"
 
 namespace {
 
@@ -173,6 +176,26 @@ std::vector<std::pair<std::string, std::string>> SensorRecordSeeds() {
     };
 }
 
+// MP4 seeds: the recordings of a tiny demo card (earlier and later layout, front and rear, one
+// cut short), each also cut in half.
+std::vector<std::pair<std::string, std::string>> Mp4Seeds(const std::filesystem::path& scratch) {
+    std::vector<std::pair<std::string, std::string>> seeds;
+    kx::demo::CardOptions options;
+    options.seconds = 1;
+    options.frontWidth = options.frontHeight = 32;
+    options.rearWidth = options.rearHeight = 16;
+    kx::demo::CardResult card = kx::demo::MakeDemoCard(scratch, options);
+    if (!card.ok) return seeds;
+    for (const auto& file : card.files) {
+        if (file.extension() != ".mp4") continue;
+        std::string bytes = ReadBytes(file);
+        seeds.push_back({file.stem().string(), bytes});
+        seeds.push_back({file.stem().string() + "_half", bytes.substr(0, bytes.size() / 2)});
+    }
+    std::filesystem::remove_all(scratch);
+    return seeds;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -188,6 +211,8 @@ int main(int argc, char** argv) {
         seeds = IniSeeds();
     else if (target == "valid_avi")
         seeds = AviSeeds(folder / ".scratch");
+    else if (target == "valid_mp4" || target == "next_sample")
+        seeds = Mp4Seeds(folder / ".scratch");
     else if (target == "gps_text")
         seeds = GpsTextSeeds();
     else if (target == "sensor_records")

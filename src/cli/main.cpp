@@ -12,6 +12,7 @@
 #include "cli/LibraryCommands.h"
 #include "cli/PlayCommands.h"
 #include "cli/SensorCommands.h"
+#include "cli/MediaCommands.h"
 
 namespace {
 
@@ -44,6 +45,11 @@ constexpr Command kCommands[] = {
     {"avi-demo", kx::cli::RunAviDemo, "avi-demo OUT_DIR [--seconds N]"},
     {"gps", kx::cli::RunGps, "gps FILE [--format json|gpx|kml|csv] | gps FILE --at MS"},
     {"accel", kx::cli::RunAccel, "accel FILE"},
+    {"info", kx::cli::RunInfo, "info FILE"},
+    {"samples", kx::cli::RunSamples, "samples FILE --track N"},
+    {"export", kx::cli::RunExport, "export SRC OUT --from S --to E [--no-sound]"},
+    {"mkdemo", kx::cli::RunMakeDemo,
+     "mkdemo DIR [--seconds N] [--size WxH] [--rear-size WxH] [--hevc] [--single]"},
 };
 
 int PrintUsage(std::FILE* out) {
