@@ -14,9 +14,8 @@
 #include "cli/Arguments.h"
 #include "cli/Json.h"
 #include "platform/TickCount.h"
-#include "player/AviSource.h"
 #include "player/CNullDraw.h"
-#include "player/FfmpegSource.h"
+#include "player/SourceChoice.h"
 #include "player/SyncPlayer.h"
 
 namespace kx::cli {
@@ -92,14 +91,6 @@ std::optional<std::vector<ScriptCommand>> ParseScript(const std::string& text) {
     return commands;
 }
 
-// The source kind of a recording file.
-std::unique_ptr<IndexSource> MakeSource(const std::filesystem::path& file) {
-    std::string extension = file.extension().string();
-    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (extension == ".avi") return std::make_unique<AviSource>(file, true);
-    return std::make_unique<FfmpegSource>(file);
-}
-
 }  // namespace
 
 int RunPlay(const std::vector<std::string>& words) {
@@ -156,7 +147,12 @@ int RunPlay(const std::vector<std::string>& words) {
     SyncPlayer player(front, rear, audioIndex, environment);
     player.SetSpeed(speed);
     Clock::time_point start = Clock::now();
-    if (!player.StartPlay(MakeSource(file), startSeconds)) {
+    std::filesystem::path rearFile = args.Option("--rear").value_or("");
+    if (!rearFile.empty() && !std::filesystem::exists(rearFile))
+        std::fprintf(stderr, "kxcard: %s: no such file; playing the front alone\n",
+                     rearFile.c_str());
+    auto source = MakeIndexSource(file, rearFile, true);
+    if (!source || !player.StartPlay(std::move(source), startSeconds)) {
         std::filesystem::remove_all(scratch);
         return Failure(file.string() + ": cannot be played");
     }

@@ -10,9 +10,9 @@
 #include "cli/CameraCommands.h"
 #include "cli/FormatCommands.h"
 #include "cli/LibraryCommands.h"
+#include "cli/MediaCommands.h"
 #include "cli/PlayCommands.h"
 #include "cli/SensorCommands.h"
-#include "cli/MediaCommands.h"
 
 namespace {
 
