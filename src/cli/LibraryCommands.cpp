@@ -17,6 +17,7 @@
 #include "library/FolderScan.h"
 #include "library/RecordingName.h"
 #include "platform/IniFile.h"
+#include "platform/VolumeProvider.h"
 
 namespace kx::cli {
 namespace {
@@ -208,7 +209,7 @@ int RunCards(const std::vector<std::string>& words) {
     if (!args.ok()) return UsageError(args.error());
     if (!args.positional().empty())
         return UsageError("usage: kxcard cards [--volumes LIST] [--settings-dir DIR]");
-    std::unique_ptr<RemovableVolumes> volumes = MakeRemovableVolumes(args.Option("--volumes"));
+    std::unique_ptr<VolumeProvider> volumes = MakeVolumeProvider(args.Option("--volumes"));
     CardDiscovery discovery(*volumes);
 
     // Without a card the record folder is "filepath" of the viewer's setup.ini, else the
@@ -223,10 +224,10 @@ int RunCards(const std::vector<std::string>& words) {
                                                        kSetupPathBufferSize));
     });
 
-    std::vector<RemovableVolume> listed = volumes->List();
+    std::vector<Volume> listed = volumes->List();
     std::string cards = JsonArray(discovery.cards(), [&](const std::filesystem::path& root) {
         std::string label;
-        for (const RemovableVolume& volume : listed)
+        for (const Volume& volume : listed)
             if (volume.root == root) label = volume.label;
         return JsonObject()
             .Add("root", root.string())

@@ -5,7 +5,7 @@
 #include <optional>
 
 #include "format/BlockDevice.h"
-#include "format/UniqueFd.h"
+#include "platform/UniqueFd.h"
 
 namespace kx::format {
 

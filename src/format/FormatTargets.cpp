@@ -115,14 +115,7 @@ DeviceCatalog ScanSystemDevices(const SysfsRoots& roots, const std::vector<Mount
     DeviceCatalog catalog;
     for (const MountEntry& mount : mounts) {
         MountOwner owner{mount.mountPoint, {}};
-        const BlockNode* node = topology.Find(mount.major, mount.minor);
-        // File systems such as btrfs report an anonymous device number; their source names
-        // the block device.
-        struct stat info {};
-        if (!node && mount.source.starts_with("/dev/") &&
-            ::stat(mount.source.c_str(), &info) == 0 && S_ISBLK(info.st_mode))
-            node = topology.Find(::major(info.st_rdev), ::minor(info.st_rdev));
-        if (node) {
+        if (const BlockNode* node = topology.FindMounted(mount.major, mount.minor, mount.source)) {
             // A file system on a stacked device lives on that device and on the disks below.
             owner.disks.insert(devicePath(node->disk));
             for (const std::string& disk : topology.BaseDisks(node->name))
@@ -215,9 +208,9 @@ std::vector<fs::path> ProtectedFolders(const fs::path& programFolder) {
 TargetVerdict CheckFormatTarget(const DeviceCatalog& catalog, const DeviceDescription& device,
                                 const std::vector<fs::path>& protectedFolders) {
     TargetVerdict verdict;
-    std::vector<MountEntry> mountPoints;
-    for (const MountOwner& owner : catalog.mounts)
-        mountPoints.push_back(MountEntry{0, 0, owner.mountPoint, {}, {}});
+    std::vector<MountEntry> mountPoints(catalog.mounts.size());
+    for (std::size_t i = 0; i < catalog.mounts.size(); ++i)
+        mountPoints[i].mountPoint = catalog.mounts[i].mountPoint;
     for (const fs::path& folder : protectedFolders) {
         int holder = MountHolding(mountPoints, folder);
         if (holder >= 0 && catalog.mounts[holder].disks.count(device.disk)) {

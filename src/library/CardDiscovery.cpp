@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "platform/AtomicFile.h"
+#include "platform/MountTable.h"
 
 namespace kx {
 namespace {
@@ -46,16 +47,8 @@ int CardFormOfRoot(const std::filesystem::path& root) {
 }
 
 bool IsOnVolume(const std::filesystem::path& folder, const std::filesystem::path& root) {
-    if (folder.empty() || root.empty()) return false;
-    const std::filesystem::path normalFolder = folder.lexically_normal();
-    const std::filesystem::path normalRoot = root.lexically_normal();
-    auto f = normalFolder.begin();
-    for (auto r = normalRoot.begin(); r != normalRoot.end(); ++r) {
-        if (r->empty()) continue;  // the empty last part of a root with a trailing slash
-        if (f == normalFolder.end() || *f != *r) return false;
-        ++f;
-    }
-    return true;
+    return !folder.empty() && !root.empty() &&
+           PathIsWithin(folder.lexically_normal(), root.lexically_normal());
 }
 
 CardChangeSteps PlanCardChange(int action, const std::filesystem::path& selectedCard, int form,
@@ -80,7 +73,7 @@ CardChangeSteps PlanCardChange(int action, const std::filesystem::path& selected
 
 bool CardDiscovery::SearchCards(int& form) {
     cards_.clear();
-    for (const RemovableVolume& volume : volumes_.List()) {
+    for (const Volume& volume : volumes_.List()) {
         int found = RecognizeCard(volume.root);
         if (found == kCardFormNone) continue;
         cards_.push_back(volume.root);
@@ -149,8 +142,8 @@ std::optional<CardChange> CardDiscovery::ChooseCard(std::size_t index) {
     return change;
 }
 
-const RemovableVolumes& ViewerVolumes() {
-    static const std::unique_ptr<RemovableVolumes> volumes = MakeRemovableVolumes();
+const VolumeProvider& ViewerVolumes() {
+    static const std::unique_ptr<VolumeProvider> volumes = MakeVolumeProvider();
     return *volumes;
 }
 

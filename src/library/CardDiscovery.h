@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "app/ViewerSettings.h"
-#include "library/RemovableVolumes.h"
+#include "platform/VolumeProvider.h"
 
 namespace kx {
 
@@ -56,7 +56,7 @@ CardChangeSteps PlanCardChange(int action, const std::filesystem::path& selected
 // The card list and the selected card, kept for the whole run.
 class CardDiscovery {
   public:
-    explicit CardDiscovery(const RemovableVolumes& volumes) : volumes_(volumes) {}
+    explicit CardDiscovery(const VolumeProvider& volumes) : volumes_(volumes) {}
 
     // Rebuilds the card list in the volumes' order. form receives the form of the first card
     // found when it is still kCardFormNone, and is left alone when none is found.
@@ -85,14 +85,14 @@ class CardDiscovery {
     bool IsOnCard(const std::filesystem::path& folder) const;
     CardChange Message(int action) const { return {action, CardFormOfRoot(selected_)}; }
 
-    const RemovableVolumes& volumes_;
+    const VolumeProvider& volumes_;
     std::vector<std::filesystem::path> cards_;
     std::filesystem::path selected_;
 };
 
 // The viewer's removable volumes (KX_VOLUMES folders, else the mount table) and its one card
 // state over them, for the whole run.
-const RemovableVolumes& ViewerVolumes();
+const VolumeProvider& ViewerVolumes();
 CardDiscovery& ViewerCards();
 
 // The start-up step of ViewerSettings::Load: pass it as Load's cardSearch.

@@ -13,7 +13,7 @@
 
 namespace kx {
 
-MountWatcher::MountWatcher(const RemovableVolumes& volumes, std::function<void(VolumeEvent)> report,
+MountWatcher::MountWatcher(const VolumeProvider& volumes, std::function<void(VolumeEvent)> report,
                            std::chrono::milliseconds listInterval)
     : volumes_(volumes), report_(std::move(report)), listInterval_(listInterval) {
     stopFd_ = ::eventfd(0, EFD_CLOEXEC);
@@ -37,7 +37,7 @@ MountWatcher::~MountWatcher() {
 
 std::set<std::filesystem::path> MountWatcher::Roots() const {
     std::set<std::filesystem::path> roots;
-    for (const RemovableVolume& volume : volumes_.List()) roots.insert(volume.root);
+    for (const Volume& volume : volumes_.List()) roots.insert(volume.root);
     return roots;
 }
 

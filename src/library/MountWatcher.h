@@ -9,7 +9,7 @@
 #include <set>
 #include <thread>
 
-#include "library/RemovableVolumes.h"
+#include "platform/VolumeProvider.h"
 
 namespace kx {
 
@@ -19,7 +19,7 @@ class MountWatcher {
   public:
     // report runs on the watcher thread; it must hand the event on (post a message) and not
     // block. A change with volumes both gone and new reports the removal first.
-    MountWatcher(const RemovableVolumes& volumes, std::function<void(VolumeEvent)> report,
+    MountWatcher(const VolumeProvider& volumes, std::function<void(VolumeEvent)> report,
                  std::chrono::milliseconds listInterval = std::chrono::milliseconds(500));
     ~MountWatcher();
     MountWatcher(const MountWatcher&) = delete;
@@ -29,7 +29,7 @@ class MountWatcher {
     void Run(std::set<std::filesystem::path> known);
     std::set<std::filesystem::path> Roots() const;
 
-    const RemovableVolumes& volumes_;
+    const VolumeProvider& volumes_;
     std::function<void(VolumeEvent)> report_;
     std::chrono::milliseconds listInterval_;
     int stopFd_ = -1;

@@ -66,6 +66,7 @@ std::vector<MountEntry> ParseMountInfo(std::string_view text) {
         if (fields.size() < 6 || separator + 2 >= fields.size()) continue;
         MountEntry entry;
         if (!ParseDeviceNumbers(fields[2], entry.major, entry.minor)) continue;
+        entry.root = UnescapeMountField(fields[3]);
         entry.mountPoint = UnescapeMountField(fields[4]);
         entry.fsType = UnescapeMountField(fields[separator + 1]);
         entry.source = UnescapeMountField(fields[separator + 2]);

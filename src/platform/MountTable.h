@@ -13,6 +13,9 @@ struct MountEntry {
     std::filesystem::path mountPoint;
     std::string fsType;
     std::string source;  // "/dev/sdb1", "tmpfs", ...
+    // The folder of the file system that is mounted there: "/" for the whole file system, a
+    // sub-folder for a bind mount.
+    std::filesystem::path root;
 };
 
 // Parses mountinfo text line by line; malformed lines are skipped. Octal escapes of the kernel

@@ -1,5 +1,9 @@
 #include "platform/SysBlock.h"
 
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
+#include <algorithm>
 #include <charconv>
 #include <fstream>
 #include <system_error>
@@ -49,6 +53,25 @@ const BlockNode* BlockTopology::FindName(std::string_view name) const {
     for (const BlockNode& node : nodes)
         if (node.name == name) return &node;
     return nullptr;
+}
+
+const BlockNode* BlockTopology::FindMounted(unsigned major, unsigned minor,
+                                            std::string_view source) const {
+    if (const BlockNode* node = Find(major, minor)) return node;
+    struct stat info {};
+    const std::string sourcePath(source);
+    if (!source.starts_with("/dev/") || ::stat(sourcePath.c_str(), &info) != 0 ||
+        !S_ISBLK(info.st_mode))
+        return nullptr;
+    return Find(::major(info.st_rdev), ::minor(info.st_rdev));
+}
+
+bool BlockTopology::OnRemovableDisks(std::string_view name) const {
+    const std::set<std::string> disks = BaseDisks(name);
+    return !disks.empty() && std::all_of(disks.begin(), disks.end(), [&](const std::string& disk) {
+        const BlockNode* node = FindName(disk);
+        return node && node->removable;
+    });
 }
 
 bool BlockTopology::HasPartitions(std::string_view disk) const {

@@ -35,10 +35,17 @@ class BlockTopology {
 
     const BlockNode* Find(unsigned major, unsigned minor) const;
     const BlockNode* FindName(std::string_view name) const;
+    // The device of a mounted file system from the numbers the mount table gives; file
+    // systems such as btrfs report an anonymous number, and then source ("/dev/sdb1") names
+    // the block device.
+    const BlockNode* FindMounted(unsigned major, unsigned minor, std::string_view source) const;
     bool HasPartitions(std::string_view disk) const;
     // The physical disks a device lives on: its own disk, or for a device stacked on others
     // (device mapper, RAID) the disks below it.
     std::set<std::string> BaseDisks(std::string_view name) const;
+    // True when the device lives on removable disks only: a partition of a card, or a device
+    // (an encrypted card, say) stacked on nothing but removable disks.
+    bool OnRemovableDisks(std::string_view name) const;
 };
 
 BlockTopology ScanBlockTopology(const SysfsRoots& roots);

@@ -1,5 +1,6 @@
 #include "platform/VolumeProvider.h"
 
+#include <fcntl.h>
 #include <sys/statvfs.h>
 
 #include <cstdlib>
@@ -20,15 +21,20 @@ bool QueryVolumeSpace(const std::filesystem::path& path, std::uint64_t& freeByte
 }
 
 SystemVolumeProvider::SystemVolumeProvider(SysfsRoots roots, std::filesystem::path mountInfo)
-    : roots_(std::move(roots)), mountInfo_(std::move(mountInfo)) {}
+    : roots_(std::move(roots)),
+      mountInfo_(std::move(mountInfo)),
+      changeFd_(::open(mountInfo_.c_str(), O_RDONLY | O_CLOEXEC)) {}
 
-std::vector<Volume> SystemVolumeProvider::RemovableVolumes() const {
+std::vector<Volume> SystemVolumeProvider::List() const {
     const BlockTopology topology = ScanBlockTopology(roots_);
     std::vector<Volume> volumes;
     std::set<std::string> seen;  // a device mounted twice is listed once, at its first mount
     for (const MountEntry& mount : ReadMountTable(mountInfo_)) {
-        const BlockNode* node = topology.Find(mount.major, mount.minor);
-        if (!node || !node->removable || !seen.insert(node->name).second) continue;
+        // A bind mount of a sub-folder shows part of a volume, not the volume.
+        if (mount.root != "/") continue;
+        const BlockNode* node = topology.FindMounted(mount.major, mount.minor, mount.source);
+        if (!node || !topology.OnRemovableDisks(node->name) || !seen.insert(node->name).second)
+            continue;
         Volume volume;
         volume.root = mount.mountPoint;
         volume.device = (roots_.dev / node->name).string();
@@ -39,38 +45,38 @@ std::vector<Volume> SystemVolumeProvider::RemovableVolumes() const {
     return volumes;
 }
 
-FolderVolumeProvider::FolderVolumeProvider(std::vector<std::filesystem::path> folders)
-    : folders_(std::move(folders)) {}
-
-std::vector<std::filesystem::path> FolderVolumeProvider::ParseList(const std::string& value) {
-    std::vector<std::filesystem::path> folders;
-    std::size_t start = 0;
-    while (start <= value.size()) {
-        std::size_t end = value.find(':', start);
-        if (end == std::string::npos) end = value.size();
-        if (end > start) folders.emplace_back(value.substr(start, end - start));
-        start = end + 1;
-    }
-    return folders;
-}
-
-std::vector<Volume> FolderVolumeProvider::RemovableVolumes() const {
+std::vector<Volume> FolderVolumeProvider::List() const {
     std::vector<Volume> volumes;
     for (const std::filesystem::path& folder : folders_) {
         std::error_code error;
         if (!std::filesystem::is_directory(folder, error)) continue;  // a card not inserted
         Volume volume;
         volume.root = folder;
-        volume.label = folder.filename().string();
+        std::filesystem::path normal = folder.lexically_normal();
+        if (normal.filename().empty()) normal = normal.parent_path();  // a trailing slash
+        volume.label = normal.filename().string();
         QueryVolumeSpace(folder, volume.freeBytes, volume.sizeBytes);
         volumes.push_back(std::move(volume));
     }
     return volumes;
 }
 
-std::unique_ptr<VolumeProvider> MakeVolumeProvider() {
-    if (const char* value = std::getenv(kVolumesVariable))
-        return std::make_unique<FolderVolumeProvider>(FolderVolumeProvider::ParseList(value));
+std::vector<std::filesystem::path> SplitFolderList(const std::string& list) {
+    std::vector<std::filesystem::path> folders;
+    std::size_t start = 0;
+    while (start <= list.size()) {
+        std::size_t colon = list.find(':', start);
+        if (colon == std::string::npos) colon = list.size();
+        if (colon > start) folders.emplace_back(list.substr(start, colon - start));
+        start = colon + 1;
+    }
+    return folders;
+}
+
+std::unique_ptr<VolumeProvider> MakeVolumeProvider(const std::optional<std::string>& folderList) {
+    if (folderList) return std::make_unique<FolderVolumeProvider>(SplitFolderList(*folderList));
+    if (const char* fromEnvironment = std::getenv(kVolumesVariable))
+        return std::make_unique<FolderVolumeProvider>(SplitFolderList(fromEnvironment));
     return std::make_unique<SystemVolumeProvider>();
 }
 

@@ -8,6 +8,7 @@
 #include "platform/AtomicFile.h"
 #include "support/RunProcess.h"
 #include "support/TempDir.h"
+#include "support/WriteProtection.h"
 
 namespace kx {
 namespace {
@@ -239,11 +240,9 @@ TEST(RecoverAvi, AFileThatCannotBeWrittenPlaysFromAnIndexBuiltInMemory) {
     const std::string bytes = CutShort(5).Build(&expected);
     const auto path = dir / "ro.avi";
     test::WriteFileBytes(path, bytes);
-    std::filesystem::permissions(path, std::filesystem::perms::owner_read);
-    if (FILE* probe = std::fopen(path.c_str(), "rb+")) {  // root ignores the mode
-        std::fclose(probe);
-        GTEST_SKIP() << "running with rights that ignore file modes";
-    }
+    test::WriteProtection readOnly(path);
+    if (!readOnly.active()) GTEST_SKIP() << "cannot make a file read-only here";
+    ASSERT_FALSE(OpenFile(path, "rb+")) << "the file still accepts writes";
     AVIFILEINFO info;
     EXPECT_EQ(ValidAVI(path, info), 1);
     EXPECT_FALSE(info.repaired);

@@ -4,12 +4,11 @@
 
 #include <chrono>
 #include <condition_variable>
-#include <cstdlib>
 #include <mutex>
 
 #include "app/ViewerSettings.h"
 #include "library/MountWatcher.h"
-#include "library/RemovableVolumes.h"
+#include "platform/VolumeProvider.h"
 #include "support/TempDir.h"
 
 namespace kx {
@@ -31,10 +30,10 @@ class CardDiscoveryTest : public testing::Test {
     }
     void Remove(const std::string& name) { fs::remove_all(Volume(name)); }
     // The machine's removable volumes, in this order, whichever of them exist.
-    FolderVolumes Volumes(const std::vector<std::string>& names) const {
+    FolderVolumeProvider Volumes(const std::vector<std::string>& names) const {
         std::vector<fs::path> folders;
         for (const std::string& name : names) folders.push_back(Volume(name));
-        return FolderVolumes(folders);
+        return FolderVolumeProvider(folders);
     }
     fs::path BrowseFolder() const { return dir_ / "browse"; }
 
@@ -56,7 +55,7 @@ TEST_F(CardDiscoveryTest, SearchRecognisesBothFormsAndNothingElse) {
     fs::create_directories(Volume("file"));
     test::WriteFileBytes(Volume("file") / "KX-TMQ4", "not a folder");
 
-    FolderVolumes volumes =
+    FolderVolumeProvider volumes =
         Volumes({"stick", "qt8800", "short", "card", "qt350", "other", "file", "absent"});
     CardDiscovery discovery(volumes);
     int form = kCardFormNone;
@@ -69,7 +68,7 @@ TEST_F(CardDiscoveryTest, SearchRecognisesBothFormsAndNothingElse) {
               Volume("card") / "KX-TMQ4" / "Record");
     EXPECT_EQ(CardRecordFolder(Volume("qt350"), kCardFormRoot), Volume("qt350"));
 
-    FolderVolumes none = Volumes({"stick", "absent"});
+    FolderVolumeProvider none = Volumes({"stick", "absent"});
     CardDiscovery nothing(none);
     int untouched = kCardFormNone;
     EXPECT_FALSE(nothing.SearchCards(untouched));
@@ -78,7 +77,7 @@ TEST_F(CardDiscoveryTest, SearchRecognisesBothFormsAndNothingElse) {
 
 TEST_F(CardDiscoveryTest, StartUpPlugsIntoTheSettingsLoad) {
     InsertCard("E");
-    FolderVolumes volumes = Volumes({"D", "E"});
+    FolderVolumeProvider volumes = Volumes({"D", "E"});
     CardDiscovery discovery(volumes);
     ViewerSettings settings;
     fs::create_directories(dir_ / "Documents" / "KX-TMQ4");
@@ -108,7 +107,7 @@ TEST_F(CardDiscoveryTest, StartUpPlugsIntoTheSettingsLoad) {
 
 TEST_F(CardDiscoveryTest, ArrivalWhileACardIsShownOnlyExtendsTheList) {
     InsertCard("D");
-    FolderVolumes volumes = Volumes({"D", "E"});
+    FolderVolumeProvider volumes = Volumes({"D", "E"});
     CardDiscovery discovery(volumes);
     fs::path record = discovery.ChooseAtStartUp([&] { return BrowseFolder(); });
     InsertCard("E");
@@ -119,7 +118,7 @@ TEST_F(CardDiscoveryTest, ArrivalWhileACardIsShownOnlyExtendsTheList) {
 
 TEST_F(CardDiscoveryTest, ArrivalWhileALocalFolderIsShownSelectsTheNewCard) {
     InsertCard("D");
-    FolderVolumes volumes = Volumes({"D", "E"});
+    FolderVolumeProvider volumes = Volumes({"D", "E"});
     CardDiscovery discovery(volumes);
     discovery.ChooseAtStartUp([&] { return BrowseFolder(); });
     const fs::path local = BrowseFolder();  // the user picked a local folder since
@@ -137,7 +136,7 @@ TEST_F(CardDiscoveryTest, ArrivalWhileALocalFolderIsShownSelectsTheNewCard) {
 
     // A stick arriving changes nothing.
     InsertStick("F");
-    FolderVolumes more = Volumes({"D", "E", "F"});
+    FolderVolumeProvider more = Volumes({"D", "E", "F"});
     CardDiscovery same(more);
     same.ChooseAtStartUp([&] { return BrowseFolder(); });
     std::optional<CardChange> again = same.OnArrival(local);
@@ -148,7 +147,7 @@ TEST_F(CardDiscoveryTest, ArrivalWhileALocalFolderIsShownSelectsTheNewCard) {
 TEST_F(CardDiscoveryTest, RemovingTheShownCardSelectsTheOtherOne) {
     InsertCard("D");
     InsertCard("E");
-    FolderVolumes volumes = Volumes({"D", "E"});
+    FolderVolumeProvider volumes = Volumes({"D", "E"});
     CardDiscovery discovery(volumes);
     fs::path record = discovery.ChooseAtStartUp([&] { return BrowseFolder(); });
     EXPECT_EQ(record, Volume("D") / "KX-TMQ4" / "Record");
@@ -164,7 +163,7 @@ TEST_F(CardDiscoveryTest, RemovingTheShownCardSelectsTheOtherOne) {
 
 TEST_F(CardDiscoveryTest, RemovingTheOnlyCardWhileALocalFolderIsShown) {
     InsertCard("D");
-    FolderVolumes volumes = Volumes({"D"});
+    FolderVolumeProvider volumes = Volumes({"D"});
     CardDiscovery discovery(volumes);
     discovery.ChooseAtStartUp([&] { return BrowseFolder(); });
     fs::path record = dir_ / "local";
@@ -183,7 +182,7 @@ TEST_F(CardDiscoveryTest, RemovingTheOnlyCardWhileALocalFolderIsShown) {
 
 TEST_F(CardDiscoveryTest, RemovingTheOnlyCardWhileItIsShownFallsBackToTheBrowseFolder) {
     InsertCard("D");
-    FolderVolumes volumes = Volumes({"D"});
+    FolderVolumeProvider volumes = Volumes({"D"});
     CardDiscovery discovery(volumes);
     fs::path record = discovery.ChooseAtStartUp([&] { return BrowseFolder(); });
     Remove("D");
@@ -200,7 +199,7 @@ TEST_F(CardDiscoveryTest, RemovingTheOnlyCardWhileItIsShownFallsBackToTheBrowseF
 TEST_F(CardDiscoveryTest, RemovingAnotherCardKeepsTheSelection) {
     InsertCard("D");
     InsertCard("E");
-    FolderVolumes volumes = Volumes({"D", "E"});
+    FolderVolumeProvider volumes = Volumes({"D", "E"});
     CardDiscovery discovery(volumes);
     fs::path record = discovery.ChooseAtStartUp([&] { return BrowseFolder(); });
     Remove("E");
@@ -215,7 +214,7 @@ TEST_F(CardDiscoveryTest, DriveMenuChoice) {
     InsertCard("D");
     fs::create_directories(Volume("E"));
     test::WriteFileBytes(Volume("E") / "setup.cfg", "QT350");
-    FolderVolumes volumes = Volumes({"D", "E"});
+    FolderVolumeProvider volumes = Volumes({"D", "E"});
     CardDiscovery discovery(volumes);
     fs::path record = discovery.ChooseAtStartUp([&] { return BrowseFolder(); });
 
@@ -277,84 +276,6 @@ TEST(CardChange, FolderOnVolume) {
     EXPECT_FALSE(IsOnVolume("", "/media/card"));
 }
 
-// A mount table and /sys tree of a machine with a USB card reader, an internal disk and an
-// SD slot, written as files.
-TEST(MountedRemovableVolumes, ReadsTheMountTableAndTheRemovableFlag) {
-    test::TempDir dir;
-    const fs::path sys = dir / "sys";
-    auto blockDevice = [&](const std::string& number, const std::string& disk,
-                           const std::string& partition, const std::string& removable) {
-        fs::create_directories(sys / "block" / disk / partition);
-        test::WriteFileBytes(sys / "block" / disk / "removable", removable + "\n");
-        test::WriteFileBytes(sys / "block" / disk / partition / "partition", "1\n");
-        fs::create_directories(sys / "dev" / "block");
-        fs::create_symlink("../../block/" + disk + "/" + partition, sys / "dev" / "block" / number);
-    };
-    blockDevice("8:1", "sda", "sda1", "0");
-    blockDevice("8:17", "sdb", "sdb1", "1");
-    blockDevice("179:1", "mmcblk0", "mmcblk0p1", "0");
-    fs::create_directories(sys / "block" / "mmcblk0" / "device");
-    test::WriteFileBytes(sys / "block" / "mmcblk0" / "device" / "type", "SD\n");
-    fs::create_directories(dir / "labels");
-    fs::create_symlink("../../sdb1", dir / "labels" / "KX-TMQ4");
-    fs::create_symlink("../../mmcblk0p1", dir / "labels" / "MY\\x20CARD");
-    const fs::path card = dir / "media card";
-    fs::create_directories(card);
-    fs::create_directories(dir / "sd");
-    const std::string cardEscaped = (dir / "media\\040card").string();
-    test::WriteFileBytes(dir / "mountinfo",
-                         "22 1 0:21 / /proc rw - proc proc rw\n"
-                         "30 1 8:1 / / rw - ext4 /dev/sda1 rw\n"
-                         "41 30 8:17 / " +
-                             cardEscaped +
-                             " rw,nosuid - vfat /dev/sdb1 rw\n"
-                             "42 30 8:17 /sub /elsewhere rw - vfat /dev/sdb1 rw\n"
-                             "43 30 179:1 / " +
-                             (dir / "sd").string() +
-                             " rw - exfat /dev/mmcblk0p1 rw\n"
-                             "44 30 7:0 / /snap rw - squashfs /dev/loop0 ro\n"
-                             "garbage\n");
-    MountedRemovableVolumes volumes({dir / "mountinfo", sys, dir / "labels"});
-    std::vector<RemovableVolume> listed = volumes.List();
-    ASSERT_EQ(listed.size(), 2u);
-    EXPECT_EQ(listed[0].root, card);
-    EXPECT_EQ(listed[0].label, "KX-TMQ4");
-    EXPECT_GT(listed[0].freeBytes, 0u);
-    EXPECT_EQ(listed[1].root, dir / "sd");
-    EXPECT_EQ(listed[1].label, "MY CARD");
-    EXPECT_GE(volumes.ChangeDescriptor(), 0);
-
-    MountedRemovableVolumes missing({dir / "none", sys, dir / "labels"});
-    EXPECT_TRUE(missing.List().empty());
-}
-
-TEST(MountedRemovableVolumes, TheRealMachineListsWithoutFailing) {
-    MountedRemovableVolumes volumes;
-    for (const RemovableVolume& volume : volumes.List()) EXPECT_FALSE(volume.root.empty());
-}
-
-TEST(RemovableVolumesChoice, FolderListFromTheOptionOrTheEnvironment) {
-    EXPECT_EQ(SplitFolderList("/a:/b::/c:"), (std::vector<fs::path>{"/a", "/b", "/c"}));
-    test::TempDir dir;
-    fs::create_directories(dir / "one");
-    std::unique_ptr<RemovableVolumes> fromOption =
-        MakeRemovableVolumes((dir / "one").string() + ":" + (dir / "two").string());
-    ASSERT_EQ(fromOption->List().size(), 1u);
-    EXPECT_EQ(fromOption->List()[0].label, "one");
-    EXPECT_EQ(fromOption->ChangeDescriptor(), -1);
-
-    const char* saved = std::getenv(kVolumesVariable);
-    std::string previous = saved ? saved : "";
-    setenv(kVolumesVariable, (dir / "one").c_str(), 1);
-    EXPECT_EQ(MakeRemovableVolumes()->List().size(), 1u);
-    setenv(kVolumesVariable, "", 1);
-    EXPECT_TRUE(MakeRemovableVolumes()->List().empty());
-    if (saved)
-        setenv(kVolumesVariable, previous.c_str(), 1);
-    else
-        unsetenv(kVolumesVariable);
-}
-
 class EventLog {
   public:
     void Add(VolumeEvent event) {
@@ -380,7 +301,7 @@ class EventLog {
 
 TEST(MountWatcher, ReportsArrivalAndRemovalOfFolderVolumes) {
     test::TempDir dir;
-    FolderVolumes volumes({dir / "card"});
+    FolderVolumeProvider volumes({dir / "card"});
     EventLog log;
     {
         MountWatcher watcher(
@@ -396,7 +317,7 @@ TEST(MountWatcher, ReportsArrivalAndRemovalOfFolderVolumes) {
 TEST(MountWatcher, StopsPromptlyOnTheMountTable) {
     // The real source waits on the mount table without a timeout; the destructor must still
     // end the thread.
-    MountedRemovableVolumes volumes;
+    SystemVolumeProvider volumes;
     EventLog log;
     {
         MountWatcher watcher(volumes, [&](VolumeEvent event) { log.Add(event); });

@@ -1,10 +1,6 @@
 #include "library/RecordingFiles.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <linux/fs.h>
-#include <sys/ioctl.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <mutex>
@@ -14,46 +10,10 @@
 #include "library/FileJobs.h"
 #include "library/FolderScan.h"
 #include "support/TempDir.h"
+#include "support/WriteProtection.h"
 
 namespace kx {
 namespace {
-
-// Makes a folder refuse new, replaced and deleted files for as long as it lives: read-only
-// for a normal user, immutable for root (who ignores permissions).
-class FolderLock {
-  public:
-    explicit FolderLock(const std::filesystem::path& folder) : folder_(folder) {
-        if (::geteuid() != 0) {
-            std::filesystem::permissions(
-                folder_, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
-            locked_ = true;
-        } else {
-            locked_ = SetImmutable(true);
-        }
-    }
-    ~FolderLock() {
-        if (!locked_) return;
-        if (::geteuid() != 0)
-            std::filesystem::permissions(folder_, std::filesystem::perms::owner_all);
-        else
-            SetImmutable(false);
-    }
-    bool locked() const { return locked_; }
-
-  private:
-    bool SetImmutable(bool on) {
-        int fd = ::open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (fd < 0) return false;
-        int flags = 0;
-        bool done = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
-        flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
-        done = done && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
-        ::close(fd);
-        return done;
-    }
-    std::filesystem::path folder_;
-    bool locked_ = false;
-};
 
 std::vector<std::string> FilesOf(const std::filesystem::path& folder) {
     std::vector<std::string> names;
@@ -191,8 +151,8 @@ TEST_F(FileJobsTest, FilesThatCannotBeDeletedAreReportedAndTheJobGoesOn) {
     const std::string names[] = {"20190412_153010_NF", "20190412_153009_NF"};
     DeleteJobResult result;
     {
-        FolderLock lock(record_.path());
-        if (!lock.locked()) GTEST_SKIP() << "cannot lock a folder here";
+        test::WriteProtection lock(record_.path());
+        if (!lock.active()) GTEST_SKIP() << "cannot lock a folder here";
         result = DeleteRecordings(list_, names, record_.path(), ListFilter{});
     }
     EXPECT_EQ(result.files.failed.size(), 2u);
@@ -249,8 +209,8 @@ TEST_F(FileJobsTest, CopyThatCannotWriteReportsAndKeepsTheEarlierCopy) {
     test::WriteFileBytes(destination_ / "20190412_153010_NF.mp4", "older copy");
     CopyJobResult locked;
     {
-        FolderLock lock(destination_.path());
-        if (!lock.locked()) GTEST_SKIP() << "cannot lock a folder here";
+        test::WriteProtection lock(destination_.path());
+        if (!lock.active()) GTEST_SKIP() << "cannot lock a folder here";
         locked = CopyRecordings(entries, record_.path(), destination_.path());
     }
     EXPECT_EQ(locked.files.failed.size(), 1u);

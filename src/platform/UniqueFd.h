@@ -3,7 +3,7 @@
 
 #include <utility>
 
-namespace kx::format {
+namespace kx {
 
 // A file descriptor closed when it goes out of scope (Release closes it and reports).
 class UniqueFd {
@@ -36,4 +36,4 @@ class UniqueFd {
     int fd_ = -1;
 };
 
-}  // namespace kx::format
+}  // namespace kx
