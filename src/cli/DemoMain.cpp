@@ -28,11 +28,11 @@ int IntOption(const Arguments& args, const std::string& name) {
 }
 
 int RunMakeDemoHere(const std::vector<std::string>& words) {
-    Arguments args(words, {"--seconds", "--size", "--rear-size"}, {"--hevc", "--single"});
+    Arguments args(words, {"--seconds", "--size", "--rear-size"}, {"--hevc", "--single", "--pair"});
     if (!args.ok()) return UsageError(args.error());
     const char* usage =
         "usage: kxcard mkdemo DIR [--seconds N] [--size WxH] [--rear-size WxH] [--hevc] "
-        "[--single]";
+        "[--single | --pair]";
     if (args.positional().size() != 1) return UsageError(usage);
     demo::CardOptions options;
     if (args.Option("--seconds")) {
@@ -58,6 +58,7 @@ int RunMakeDemoHere(const std::vector<std::string>& words) {
             return UsageError("--rear-size must be WxH (even, 16..4096 x 16..2304)");
     options.hevc = args.Flag("--hevc");
     options.single = args.Flag("--single");
+    options.pair = args.Flag("--pair");
     av_log_set_level(AV_LOG_ERROR);
     demo::CardResult result = demo::MakeDemoCard(args.positional()[0], options);
     for (const auto& file : result.files) {

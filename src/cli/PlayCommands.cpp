@@ -140,7 +140,7 @@ int RunPlay(const std::vector<std::string>& words) {
     environment.openPacketFile = [&] { return OpenFile(scratch / "playfile.dat", "wb+"); };
     environment.releasePacketFile = [&] { std::filesystem::remove(scratch / "playfile.dat"); };
     environment.createPresenter = [](VideoChannel& channel) {
-        return channel.CreatePresenter(std::make_unique<CNullDraw>());
+        return channel.CreatePresenter(std::make_unique<CNullDraw>(kDisplayYv12, false));
     };
     environment.fastClock = fast;
 

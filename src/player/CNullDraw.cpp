@@ -15,7 +15,10 @@ int CNullDraw::Resize(int width, int height) {
 bool CNullDraw::Draw(const Picture* picture, int flip, bool /*repaint*/) {
     ++draws_;
     lastFlip_ = flip;
-    if (!picture) return true;
+    if (!picture || !keepPictures_) {
+        Show();
+        return true;
+    }
     lastWidth_ = picture->width;
     lastHeight_ = picture->height;
     last_.clear();

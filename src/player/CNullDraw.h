@@ -10,7 +10,9 @@ namespace kx {
 
 class CNullDraw : public CDraw {
   public:
-    explicit CNullDraw(int displayType = kDisplayYv12) : displayType_(displayType) {}
+    // keepPictures off: only count (benchmarks, where the copy would be measured too).
+    explicit CNullDraw(int displayType = kDisplayYv12, bool keepPictures = true)
+        : displayType_(displayType), keepPictures_(keepPictures) {}
 
     int Resize(int width, int height) override;
     int Init(int width, int height) override { return Resize(width, height); }
@@ -31,6 +33,7 @@ class CNullDraw : public CDraw {
 
   private:
     int displayType_;
+    bool keepPictures_;
     int draws_ = 0;
     int shows_ = 0;
     int lastFlip_ = 0;

@@ -4,8 +4,11 @@
 // is stored as its Y rows, then its U rows, then its V rows, each row at the picture width
 // (half width and half height for U and V). The front channel's region comes first, the
 // rear's after it.
+#include <sys/uio.h>
+
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <vector>
 
 extern "C" {
@@ -39,12 +42,19 @@ class StepCache {
     int position = -1;  // the current cache position; -1 when nothing is cached
 
   private:
+    struct FrameFree {
+        void operator()(AVFrame* frame) const noexcept { av_frame_free(&frame); }
+    };
+
     std::uint64_t Offset(int position) const;
+    std::vector<iovec> Rows(const AVFrame& picture) const;
 
     std::uint64_t regionStart_ = 0;
     int width_ = 0;
     int height_ = 0;
     std::vector<std::uint8_t> valid_;
+    // The picture read back last; handed out by reference, its buffer is reused.
+    mutable std::unique_ptr<AVFrame, FrameFree> readBack_;
 };
 
 }  // namespace kx

@@ -145,6 +145,10 @@ bool VideoChannel::WriteData(std::uint32_t offset, const std::uint8_t* data, std
 }
 
 bool VideoChannel::Decode(std::int32_t size, std::uint32_t offset) {
+    return Send(size, offset) && Receive();
+}
+
+bool VideoChannel::Send(std::int32_t size, std::uint32_t offset) {
     if (!decoder_) return false;
     if (!ReadData(size, offset)) {
         Trace("CDrawWnd::Decode", __LINE__, "Video Data Read Failed. %s\n", PathText(path_));
@@ -159,6 +163,11 @@ bool VideoChannel::Decode(std::int32_t size, std::uint32_t offset) {
         Trace("CDrawWnd::Decode", __LINE__, "Video Decoding send Failed. %s\n", PathText(path_));
         return false;
     }
+    return true;
+}
+
+bool VideoChannel::Receive() {
+    if (!decoder_) return false;
     av_frame_unref(frame_.get());
     int received = avcodec_receive_frame(decoder_.get(), frame_.get());
     if (received < 0) {
@@ -374,15 +383,19 @@ bool VideoChannel::Rebuild(std::FILE* cacheFile) {
     FlushDecoder();
     for (int i = 0; i < delay && sample < index_.size(); ++i) DecodeEntry(sample++);
 
-    // Pictures key .. wanted; only the last cache-size of them fit.
+    // Pictures key .. wanted; only the last cache-size of them fit. The next sample goes to
+    // the decoder before the last picture is written, so its threads work during the write.
     long pictures = wanted - static_cast<long>(key) + 1;
     long skip = std::max(0L, pictures - stepCache_.size());
     int position = -1;
+    bool pending = false;  // the frame slot holds a picture still to be written
     for (long picture = 0; picture < pictures && sample < index_.size(); ++picture) {
-        bool decoded = DecodeEntry(sample++);
-        if (picture < skip || !decoded) continue;
-        if (stepCache_.Write(cacheFile, position + 1, *frame_)) ++position;
+        SAMPLE_ENTRY entry = index_.At(sample++);
+        bool sent = Send(entry.size, entry.offset);
+        if (pending && stepCache_.Write(cacheFile, position + 1, *frame_)) ++position;
+        pending = sent && Receive() && picture >= skip;
     }
+    if (pending && stepCache_.Write(cacheFile, position + 1, *frame_)) ++position;
     nextSample_ = sample;
     stepCache_.position = position;
     stepCache_.InvalidateAfter(position);

@@ -64,6 +64,9 @@ class VideoChannel {
     // Reads one sample and decodes it into the frame slot; false when no picture came out.
     bool Decode(std::int32_t size, std::uint32_t offset);
     bool DecodeEntry(std::size_t entry);
+    // Decode in two halves: a sample to the decoder, a picture from it into the frame slot.
+    bool Send(std::int32_t size, std::uint32_t offset);
+    bool Receive();
     // Shows the frame slot (converted when the presenter wants a packed layout).
     void DrawFrame(int flip, bool repaint);
     // The next sample becomes the last key frame at or before timeMs.

@@ -113,7 +113,7 @@ CardResult MakeDemoCard(const std::filesystem::path& root, const CardOptions& op
         return result;
     }
     for (const Planned& plan : kPlan) {
-        if (options.single && &plan != &kPlan[0]) break;
+        if ((options.single || options.pair) && &plan != &kPlan[0]) break;
         const std::string stamp = plan.stamp;
         const std::int64_t start = StampSeconds(stamp);
         const std::string stem = stamp + "_" + plan.kind;

@@ -15,6 +15,7 @@ struct CardOptions {
     int fps = 30;
     bool hevc = false;
     bool single = false;  // one normal front recording only (for benchmarks)
+    bool pair = false;    // one normal recording of both cameras only (for benchmarks)
 };
 
 struct CardResult {
