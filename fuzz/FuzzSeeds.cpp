@@ -101,6 +101,8 @@ std::vector<std::pair<std::string, std::string>> AviSeeds(const std::filesystem:
     }
     std::filesystem::remove_all(scratch);
     return seeds;
+}
+
 std::vector<std::pair<std::string, std::string>> GpsTextSeeds() {
     const std::string rmc =
         "[1500000000123]$GPRMC,024000.00,A,3733.1234,S,12700.5000,E,12.5,54.7,191194,020.3,E*68";
