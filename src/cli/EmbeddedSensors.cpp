@@ -1,7 +1,6 @@
 #include "cli/EmbeddedSensors.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "containers/AviReader.h"
 #include "containers/MediaFile.h"
@@ -9,7 +8,6 @@
 #include "platform/AtomicFile.h"
 #include "player/AviSource.h"
 #include "player/FrameRate.h"
-#include "sensors/Rec3GF.h"
 #include "sensors/SensorFile.h"
 
 namespace kx::cli {
