@@ -1,8 +1,10 @@
 #pragma once
-// The sensor data inside a recording, taken from the container readers for kxcard.
+// The sensor data inside a recording, taken from the container readers for kxcard. Files are
+// only read: a damaged recording is not repaired here (the player and "kxcard avi-info" do).
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "sensors/SensorSource.h"
@@ -11,21 +13,18 @@ namespace kx::cli {
 
 // Memory the spans of a SensorSource point into; lives as long as the source is used.
 struct EmbeddedSensorStorage {
-    std::vector<std::uint8_t> gpsBox;
-    std::vector<std::uint8_t> accelBox;
+    std::vector<std::uint8_t> gpsBox;    // raw GPS buffer: "gps " text or "gps2" records
+    std::vector<std::uint8_t> accelBox;  // "3gf " records when no "gps " text precedes them
     std::vector<std::vector<std::uint8_t>> aviChunks;
 };
 
-// The embedded GPS and acceleration data of an MP4 (its "gps ", "gps2", "3gf " and "sttm"
-// boxes) or an AVI (its "GPSR" and "SENS" stream chunks and front frame rate). Returns nothing
-// while no container reader is connected, or when the file cannot be read by it.
-//
-// TO CONNECT: fill this from the MP4 reader (ValidMP4 with gpsBuffer/accBuffer set; gpsText =
-// the text when gpsLength is known and newFormat is clear, gpsRecords = gpsLength bytes when
-// newFormat is set, accelRecords = accLength bytes when accLength is known, startMs = sttm)
-// and from the AVI reader (the index walk's GPSR and SENS chunks in stream order, the front
-// frame rate capped at 30). Until then kxcard reads MP4 sensor data from the sidecars only.
+// MP4: the "gps ", "gps2" and "3gf " boxes and the "sttm" start time, with the later-layout
+// rule (newFormat set: the GPS data is read as 48-byte records, else as NMEA text). A file the
+// MP4 reader finds nothing in gives a source without embedded data, so the sidecars are used.
+// AVI: the payloads of the "GPSR" and "SENS" stream chunks in index order (each cut to the
+// player's sensor chunk capacity) and the front video's frame rate as the player takes it.
+// Empty with a message in error when the AVI cannot be read or has no index.
 std::optional<SensorSource> ReadEmbeddedSensors(const std::filesystem::path& recording, bool avi,
-                                                EmbeddedSensorStorage& storage);
+                                                EmbeddedSensorStorage& storage, std::string& error);
 
 }  // namespace kx::cli

@@ -51,7 +51,7 @@ class KxcardSensor : public ::testing::Test {
   protected:
     void SetUp() override {
         video = dir / "20170714_024000_NF.mp4";
-        test::WriteFileBytes(video, "not read without the MP4 reader");
+        test::WriteFileBytes(video, "no MP4 boxes: the sidecars are used");
         // Three fixes written out of time order, CR LF line ends.
         std::string text;
         const char* latitudes[] = {"3733.1234", "3733.2234", "3733.1734"};
@@ -237,7 +237,7 @@ TEST_F(KxcardSensor, Errors) {
         {{"gps", video.string(), "--at", "5", "--format", "gpx"}, 2},
         {{"gps", (dir / "missing.mp4").string()}, 1},
         {{"gps", odd}, 1},
-        {{"gps", avi}, 1},  // AVI streams need the AVI reader
+        {{"gps", avi}, 1},  // not a readable AVI
         {{"accel"}, 2},
         {{"accel", (dir / "missing.mp4").string()}, 1},
     };
