@@ -12,7 +12,7 @@
 #include "library/CardDiscovery.h"
 #include "platform/PostMsg.h"
 #include "platform/ProgramPath.h"
-#include "platform/SpecialFolders.h"
+#include "platform/UserFolders.h"
 
 namespace kx {
 namespace {
