@@ -153,6 +153,27 @@ TEST_F(DemoCard, HoldsEveryKindOverTwoDaysWithSidecarsAndConfig) {
     EXPECT_NE(version.find("model=VO KX-TMQ4A"), std::string::npos);
 }
 
+TEST_F(DemoCard, HoldsAviRecordingsOfTheOlderLayout) {
+    struct Expected {
+        const char* name;
+        bool playableAsIs;  // the cut-short one needs its index rebuilt first
+    } expected[] = {{"rec1_0001_20190412_090000_F_N.avi", true},
+                    {"evt1_0002_20190412_090500_F_E.avi", true},
+                    {"rec0_0003_20190412_091000_R_N.avi", true},
+                    {"rec1_0004_20190412_091500_F_N.avi", false}};
+    for (const Expected& avi : expected) {
+        auto path = Record() / avi.name;
+        ASSERT_TRUE(std::filesystem::exists(path)) << avi.name;
+        auto info = test::RunProcess(Kxcard(), {"avi-info", path.string()});
+        EXPECT_NE(info.out.find("\"playable\":true"), std::string::npos) << avi.name << info.out;
+        EXPECT_NE(info.out.find(avi.playableAsIs ? "\"repaired\":false" : "\"repaired\":true"),
+                  std::string::npos)
+            << avi.name << info.out;
+        auto samples = test::RunProcess(Kxcard(), {"avi-samples", path.string()});
+        EXPECT_EQ(samples.exitCode, 0) << avi.name << samples.err;
+    }
+}
+
 TEST_F(DemoCard, EveryRecordingPlaysAndDecodesCleanly) {
     for (const auto& entry : std::filesystem::directory_iterator(Record())) {
         if (entry.path().extension() != ".mp4") continue;

@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include "camera/CredentialProtection.h"
+#include "containers/demo/AviDemo.h"
 #include "containers/demo/DemoEncoder.h"
 #include "containers/demo/DemoRecording.h"
 #include "containers/demo/DemoSensors.h"
@@ -172,6 +173,15 @@ CardResult MakeDemoCard(const std::filesystem::path& root, const CardOptions& op
             }
             result.files.push_back(path);
         }
+    }
+    // AVI recordings of the camera's older layout, as cards of earlier firmware hold them.
+    if (!options.single && !options.pair) {
+        std::vector<std::filesystem::path> avi = WriteAviDemoSet(record, options.seconds, reason);
+        if (avi.empty()) {
+            result.error = reason;
+            return result;
+        }
+        result.files.insert(result.files.end(), avi.begin(), avi.end());
     }
     result.ok = true;
     return result;
