@@ -43,7 +43,7 @@ int DurationSeconds(const AVIFILEINFO& info) {
 int RunAviInfo(const std::vector<std::string>& words) {
     Arguments args(words, {});
     if (!args.ok()) return UsageError(args.error());
-    if (args.positional().size() != 1) return UsageError("usage: kxcard avi-info FILE.avi");
+    if (args.positional().size() != 1) return UsageError("usage: kxcard info FILE.avi");
     const std::filesystem::path path = args.positional()[0];
     if (!std::filesystem::is_regular_file(path)) return Failure("cannot open " + path.string());
 
@@ -78,7 +78,7 @@ int RunAviInfo(const std::vector<std::string>& words) {
 int RunAviSamples(const std::vector<std::string>& words) {
     Arguments args(words, {});
     if (!args.ok()) return UsageError(args.error());
-    if (args.positional().size() != 1) return UsageError("usage: kxcard avi-samples FILE.avi");
+    if (args.positional().size() != 1) return UsageError("usage: kxcard samples FILE.avi");
     const std::filesystem::path path = args.positional()[0];
     AVIFILEINFO info;
     if (ValidAVI(path, info) != 1) return Failure("cannot read " + path.string());
@@ -100,7 +100,7 @@ int RunAviExport(const std::vector<std::string>& words) {
     if (!args.ok()) return UsageError(args.error());
     if (args.positional().size() != 2)
         return UsageError(
-            "usage: kxcard avi-export SRC.avi OUT [--from S] [--to E] [--no-sound] [--front] "
+            "usage: kxcard export SRC.avi OUT [--from S] [--to E] [--no-sound] [--front] "
             "[--rear]");
     const std::filesystem::path source = args.positional()[0];
     const std::string output = args.positional()[1];

@@ -4,11 +4,11 @@
 
 namespace kx::cli {
 
-// kxcard avi-info FILE.avi
+// kxcard info FILE.avi
 int RunAviInfo(const std::vector<std::string>& words);
-// kxcard avi-samples FILE.avi
+// kxcard samples FILE.avi
 int RunAviSamples(const std::vector<std::string>& words);
-// kxcard avi-export SRC.avi OUT [--from S] [--to E] [--no-sound] [--front] [--rear]
+// kxcard export SRC.avi OUT [--from S] [--to E] [--no-sound] [--front] [--rear]
 int RunAviExport(const std::vector<std::string>& words);
 // kxcard avi-demo OUT_DIR [--seconds N]
 int RunAviDemo(const std::vector<std::string>& words);

@@ -89,7 +89,7 @@ std::optional<SensorSource> ReadAviSensors(const std::filesystem::path& path,
     }
     if (headers == AviHeaderResult::kIndexMissing) {
         error =
-            path.string() + " has no index (recording cut short); \"kxcard avi-info\" repairs it";
+            path.string() + " has no index (recording cut short); \"kxcard info\" repairs it";
         return std::nullopt;
     }
 

@@ -1,6 +1,6 @@
 #pragma once
 // The sensor data inside a recording, taken from the container readers for kxcard. Files are
-// only read: a damaged recording is not repaired here (the player and "kxcard avi-info" do).
+// only read: a damaged recording is not repaired here (the player and "kxcard info" do).
 #include <cstdint>
 #include <filesystem>
 #include <optional>

@@ -1,5 +1,6 @@
 // kxcard: the viewer's core from the command line. Output is JSON (one object per line where
 // a list is printed); errors go to standard error with a non-zero exit status.
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -15,6 +16,29 @@
 #include "cli/SensorCommands.h"
 
 namespace {
+
+// info, samples and export serve both containers: the file's extension picks the handler.
+bool NamesAviFile(const std::vector<std::string>& words) {
+    for (const std::string& word : words) {
+        if (word.rfind("--", 0) == 0) continue;
+        if (word.size() < 4) return false;
+        std::string extension = word.substr(word.size() - 4);
+        for (char& c : extension)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return extension == ".avi";
+    }
+    return false;
+}
+
+int RunInfoOfEitherKind(const std::vector<std::string>& words) {
+    return NamesAviFile(words) ? kx::cli::RunAviInfo(words) : kx::cli::RunInfo(words);
+}
+int RunSamplesOfEitherKind(const std::vector<std::string>& words) {
+    return NamesAviFile(words) ? kx::cli::RunAviSamples(words) : kx::cli::RunSamples(words);
+}
+int RunExportOfEitherKind(const std::vector<std::string>& words) {
+    return NamesAviFile(words) ? kx::cli::RunAviExport(words) : kx::cli::RunExport(words);
+}
 
 struct Command {
     const char* name;
@@ -38,18 +62,16 @@ constexpr Command kCommands[] = {
     {"cards", kx::cli::RunCards, "cards [--volumes DIR:DIR...] [--settings-dir DIR]"},
     {"copy", kx::cli::RunCopy, "copy DIR NAME DEST"},
     {"delete", kx::cli::RunDelete, "delete DIR NAME..."},
-    {"avi-info", kx::cli::RunAviInfo, "avi-info FILE.avi"},
-    {"avi-samples", kx::cli::RunAviSamples, "avi-samples FILE.avi"},
-    {"avi-export", kx::cli::RunAviExport,
-     "avi-export SRC.avi OUT [--from S] [--to E] [--no-sound] [--front] [--rear]"},
     {"avi-demo", kx::cli::RunAviDemo, "avi-demo OUT_DIR [--seconds N]"},
     {"gps", kx::cli::RunGps, "gps FILE [--format json|gpx|kml|csv] | gps FILE --at MS"},
     {"accel", kx::cli::RunAccel, "accel FILE"},
-    {"info", kx::cli::RunInfo, "info FILE"},
-    {"samples", kx::cli::RunSamples, "samples FILE --track N"},
-    {"export", kx::cli::RunExport, "export SRC OUT --from S --to E [--no-sound]"},
+    {"info", RunInfoOfEitherKind, "info FILE.mp4|FILE.avi"},
+    {"samples", RunSamplesOfEitherKind, "samples FILE.mp4 --track N | samples FILE.avi"},
+    {"export", RunExportOfEitherKind,
+     "export SRC.mp4 OUT --from S --to E [--no-sound] | export SRC.avi OUT [--from S] [--to E] "
+     "[--no-sound] [--front] [--rear]"},
     {"mkdemo", kx::cli::RunMakeDemo,
-     "mkdemo DIR [--seconds N] [--size WxH] [--rear-size WxH] [--hevc] [--single]"},
+     "mkdemo DIR [--seconds N] [--size WxH] [--rear-size WxH] [--hevc] [--single | --pair]"},
 };
 
 int PrintUsage(std::FILE* out) {

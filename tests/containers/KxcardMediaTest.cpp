@@ -164,12 +164,12 @@ TEST_F(DemoCard, HoldsAviRecordingsOfTheOlderLayout) {
     for (const Expected& avi : expected) {
         auto path = Record() / avi.name;
         ASSERT_TRUE(std::filesystem::exists(path)) << avi.name;
-        auto info = test::RunProcess(Kxcard(), {"avi-info", path.string()});
+        auto info = test::RunProcess(Kxcard(), {"info", path.string()});
         EXPECT_NE(info.out.find("\"playable\":true"), std::string::npos) << avi.name << info.out;
         EXPECT_NE(info.out.find(avi.playableAsIs ? "\"repaired\":false" : "\"repaired\":true"),
                   std::string::npos)
             << avi.name << info.out;
-        auto samples = test::RunProcess(Kxcard(), {"avi-samples", path.string()});
+        auto samples = test::RunProcess(Kxcard(), {"samples", path.string()});
         EXPECT_EQ(samples.exitCode, 0) << avi.name << samples.err;
     }
 }
