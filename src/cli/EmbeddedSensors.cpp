@@ -88,8 +88,7 @@ std::optional<SensorSource> ReadAviSensors(const std::filesystem::path& path,
         return std::nullopt;
     }
     if (headers == AviHeaderResult::kIndexMissing) {
-        error =
-            path.string() + " has no index (recording cut short); \"kxcard info\" repairs it";
+        error = path.string() + " has no index (recording cut short); \"kxcard info\" repairs it";
         return std::nullopt;
     }
 

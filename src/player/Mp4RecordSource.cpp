@@ -1,6 +1,7 @@
 #include "player/Mp4RecordSource.h"
 
 #include "app/Trace.h"
+#include "containers/ByteOrder.h"
 #include "containers/Mp4File.h"
 #include "player/FrameRate.h"
 #include "player/KeyGroupAppender.h"
@@ -10,14 +11,6 @@ namespace kx {
 namespace {
 
 constexpr std::size_t kSampleRecordBytes = 16;
-
-std::uint32_t Be32(const std::uint8_t* p) {
-    return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) |
-           p[3];
-}
-std::uint16_t Be16(const std::uint8_t* p) {
-    return static_cast<std::uint16_t>((p[0] << 8) | p[1]);
-}
 
 // One sample record of the media data.
 struct SampleRecordView {
@@ -38,17 +31,23 @@ bool ReadRecord(VideoChannel& channel, std::uint32_t position, std::uint32_t end
         std::lock_guard lock(channel.fileMutex());
         if (!channel.ReadAt(position, bytes, sizeof bytes)) return false;
     }
-    record.type = Be16(bytes);
-    record.key = Be16(bytes + 2);
-    record.time = Be32(bytes + 4);
-    record.size = Be32(bytes + 8);
-    std::uint64_t data = std::uint64_t{position} + kSampleRecordBytes + Be32(bytes + 12);
+    record.type = GetU16(bytes);
+    record.key = GetU16(bytes + 2);
+    record.time = GetU32(bytes + 4);
+    record.size = GetU32(bytes + 8);
+    std::uint64_t data = std::uint64_t{position} + kSampleRecordBytes + GetU32(bytes + 12);
     std::uint64_t next = data + record.size;
     if (next > end || record.size == 0 || record.size > static_cast<std::uint32_t>(kMaxSampleBytes))
         return false;
     record.dataOffset = static_cast<std::uint32_t>(data);
     record.next = static_cast<std::uint32_t>(next);
     return true;
+}
+
+SAMPLE_ENTRY EntryOf(const SampleRecordView& record) {
+    return {static_cast<std::int32_t>(record.size),
+            static_cast<std::int32_t>(record.time & 0x7fffffff),
+            static_cast<std::uint8_t>(record.key ? 1 : 0), record.dataOffset};
 }
 
 const KvviRecord* VideoHeader(const MP4FILE& movie) {
@@ -113,13 +112,14 @@ bool Mp4LayoutOf(const MP4FILE& movie, Mp4Layout& layout) {
     return layout.mediaEnd > layout.mediaStart;
 }
 
-Mp4RecordSource::Mp4RecordSource(std::filesystem::path front, std::filesystem::path rear)
-    : frontPath_(std::move(front)), rearPath_(std::move(rear)) {}
+Mp4RecordSource::Mp4RecordSource(std::filesystem::path front, std::filesystem::path rear,
+                                 Mp4Layout frontLayout)
+    : frontPath_(std::move(front)), rearPath_(std::move(rear)), front_(std::move(frontLayout)) {}
 
 bool Mp4RecordSource::Prepare(SyncPlayer& player) {
     VideoChannel& front = player.front();
     VideoChannel& rear = player.rear();
-    if (!LayoutOfFile(frontPath_, front_)) return false;
+    if (front_.mediaEnd <= front_.mediaStart) return false;
 
     bool rearWanted = !rearPath_.empty();
     bool rearOk = rearWanted && LayoutOfFile(rearPath_, rear_);
@@ -171,13 +171,22 @@ void Mp4RecordSource::Walk(SyncPlayer& player) {
     KeyGroupAppender rearAppender(rear.index(), player);
     std::uint32_t frontPosition = front_.mediaStart;
     std::uint32_t rearPosition = rearPresent ? rear_.mediaStart : 0;
+    // One record of the rear file into the rear index; its other tracks are skipped.
+    auto walkRear = [&] {
+        SampleRecordView record;
+        if (!rearPosition || !ReadRecord(rear, rearPosition, rear_.mediaEnd, record)) {
+            rearPosition = 0;
+            return;
+        }
+        rearPosition = record.next;
+        if (record.type == rear_.videoTrack) rearAppender.Add(EntryOf(record), rear.decoderDelay());
+    };
+
     bool startPosted = false;
     SampleRecordView record;
     while (player.running() && ReadRecord(front, frontPosition, front_.mediaEnd, record)) {
         frontPosition = record.next;
-        SAMPLE_ENTRY entry{static_cast<std::int32_t>(record.size),
-                           static_cast<std::int32_t>(record.time & 0x7fffffff),
-                           static_cast<std::uint8_t>(record.key ? 1 : 0), record.dataOffset};
+        SAMPLE_ENTRY entry = EntryOf(record);
         if (record.type == front_.videoTrack) {
             frontAppender.Add(entry, front.decoderDelay());
             if (entry.key && frontAppender.seenKeyFrame()) {
@@ -192,28 +201,10 @@ void Mp4RecordSource::Walk(SyncPlayer& player) {
             std::lock_guard lock(player.indexMutex());
             player.audioIndex().Append(entry);
         }
-        // The rear file: one record per front record; its other tracks are skipped.
-        if (rearPosition && ReadRecord(rear, rearPosition, rear_.mediaEnd, record)) {
-            rearPosition = record.next;
-            if (record.type == rear_.videoTrack)
-                rearAppender.Add({static_cast<std::int32_t>(record.size),
-                                  static_cast<std::int32_t>(record.time & 0x7fffffff),
-                                  static_cast<std::uint8_t>(record.key ? 1 : 0), record.dataOffset},
-                                 rear.decoderDelay());
-        } else {
-            rearPosition = 0;
-        }
+        walkRear();  // one rear record per front record
     }
     // The rear may hold more records than the front.
-    while (player.running() && rearPosition &&
-           ReadRecord(rear, rearPosition, rear_.mediaEnd, record)) {
-        rearPosition = record.next;
-        if (record.type == rear_.videoTrack)
-            rearAppender.Add({static_cast<std::int32_t>(record.size),
-                              static_cast<std::int32_t>(record.time & 0x7fffffff),
-                              static_cast<std::uint8_t>(record.key ? 1 : 0), record.dataOffset},
-                             rear.decoderDelay());
-    }
+    while (player.running() && rearPosition) walkRear();
     frontAppender.Finish(front.decoderDelay());
     if (rearPresent) rearAppender.Finish(rear.decoderDelay());
     player.Post(PlayCode::DurationKnown, frontAppender.lastTime());

@@ -35,8 +35,9 @@ bool Mp4LayoutOf(const MP4FILE& movie, Mp4Layout& layout);
 
 class Mp4RecordSource : public IndexSource {
   public:
-    // rear may be empty (no rear camera wanted).
-    Mp4RecordSource(std::filesystem::path front, std::filesystem::path rear);
+    // rear may be empty (no rear camera wanted); frontLayout is the front file's layout as the
+    // caller already read it (MakeIndexSource), so the file is not parsed twice.
+    Mp4RecordSource(std::filesystem::path front, std::filesystem::path rear, Mp4Layout frontLayout);
 
     bool Prepare(SyncPlayer& player) override;
     void Walk(SyncPlayer& player) override;

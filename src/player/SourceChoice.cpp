@@ -20,12 +20,11 @@ std::string LowerExtension(const std::filesystem::path& path) {
 
 // 1 earlier layout, 2 later layout (or a playable MP4 without the camera's headers, which
 // FFmpeg can still demultiplex), 0 not playable. A damaged file is repaired first.
-int Mp4Kind(const std::filesystem::path& path) {
+int Mp4Kind(const std::filesystem::path& path, Mp4Layout& layout) {
     MP4FILE files[2]{};
     files[0].gpsLength = files[0].accLength = -1;
     files[1].gpsLength = files[1].accLength = -1;
     int valid = ValidMP4(path, files, false);
-    Mp4Layout layout;
     bool records = !files[0].newFormat && Mp4LayoutOf(files[0], layout);
     int kind = valid == 1 ? (records ? 1 : 2) : (files[0].newFormat ? 2 : 0);
     ReleaseMP4(files[0]);
@@ -39,10 +38,11 @@ std::unique_ptr<IndexSource> MakeIndexSource(const std::filesystem::path& front,
                                              const std::filesystem::path& rear, bool showRear) {
     std::string extension = LowerExtension(front);
     if (extension == ".avi") return std::make_unique<AviSource>(front, showRear);
-    switch (Mp4Kind(front)) {
+    Mp4Layout layout;
+    switch (Mp4Kind(front, layout)) {
         case 1:
-            return std::make_unique<Mp4RecordSource>(front,
-                                                     showRear ? rear : std::filesystem::path{});
+            return std::make_unique<Mp4RecordSource>(
+                front, showRear ? rear : std::filesystem::path{}, std::move(layout));
         case 2:
             return std::make_unique<FfmpegSource>(front);
         default:

@@ -11,12 +11,8 @@ namespace {
 
 using test::CameraCard;
 
-std::string Kxcard() {
-    return (test::BinDir() / "kxcard").string();
-}
-
 test::ProcessResult Kx(const std::vector<std::string>& words) {
-    return test::RunProcess(Kxcard(), words);
+    return test::RunProcess(kx::test::KxcardPath(), words);
 }
 
 std::string Replace(std::string text, std::string_view from, std::string_view to) {
@@ -135,9 +131,9 @@ TEST(KxcardCamera, GetOutputPutBackChangesNothing) {
     auto got = Kx({"camera", "get", card.root().string(), "--show-password"});
     ASSERT_EQ(got.exitCode, 0);
     test::WriteFileBytes(dir / "all.json", got.out);
-    auto result =
-        test::RunProcess("/bin/sh", {"-c", "\"$0\" camera put \"$1\" - < \"$2\"", Kxcard(),
-                                     card.root().string(), (dir / "all.json").string()});
+    auto result = test::RunProcess(
+        "/bin/sh", {"-c", "\"$0\" camera put \"$1\" - < \"$2\"", kx::test::KxcardPath(),
+                    card.root().string(), (dir / "all.json").string()});
     EXPECT_EQ(result.exitCode, 0) << result.err;
     EXPECT_EQ(result.out, "{\"written\":[]}\n");
     EXPECT_EQ(card.Settings(), test::FullSettingsText());

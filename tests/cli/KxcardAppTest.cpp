@@ -6,12 +6,8 @@
 namespace kx {
 namespace {
 
-std::string Kxcard() {
-    return (test::BinDir() / "kxcard").string();
-}
-
 TEST(Kxcard, VersionPrintsOneJsonObject) {
-    auto result = test::RunProcess(Kxcard(), {"version"});
+    auto result = test::RunProcess(kx::test::KxcardPath(), {"version"});
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(result.out, "{\"program\":\"KX-TMQ4_Viewer\",\"version\":\"1.05\"}\n");
 }
@@ -20,18 +16,20 @@ TEST(Kxcard, TextPrintsTheLookupWithItsLineBreaks) {
     test::TempDir dir;
     std::filesystem::create_directory(dir / "lng");
     test::WriteFileBytes(dir / "lng" / "english.dat", "[message]\nmsg=one\\ntwo\n");
-    auto result = test::RunProcess(Kxcard(), {"text", "msg", "1", "--program-dir",
-                                              dir.path().string(), "--language", "english"});
+    auto result = test::RunProcess(
+        kx::test::KxcardPath(),
+        {"text", "msg", "1", "--program-dir", dir.path().string(), "--language", "english"});
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(result.out, "one\r\ntwo\n");
 
-    auto missing = test::RunProcess(Kxcard(), {"text", "msg", "2", "--program-dir",
-                                               dir.path().string(), "--language", "english"});
+    auto missing = test::RunProcess(
+        kx::test::KxcardPath(),
+        {"text", "msg", "2", "--program-dir", dir.path().string(), "--language", "english"});
     EXPECT_EQ(missing.out, "msg\n");
 }
 
 TEST(Kxcard, TextDefaultsToTheInstalledJapaneseFile) {
-    auto result = test::RunProcess(Kxcard(), {"text", "map_not_connected", "2"});
+    auto result = test::RunProcess(kx::test::KxcardPath(), {"text", "map_not_connected", "2"});
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_NE(result.out, "map_not_connected\n");
 }
@@ -42,7 +40,7 @@ TEST(Kxcard, BadArgumentsFailWithAMessage) {
                                                             {"text", "k", "0", "--bogus"},
                                                             {"nosuch"},
                                                             {}}) {
-        auto result = test::RunProcess(Kxcard(), words);
+        auto result = test::RunProcess(kx::test::KxcardPath(), words);
         EXPECT_NE(result.exitCode, 0);
         EXPECT_FALSE(result.err.empty());
     }

@@ -6,10 +6,6 @@
 namespace kx {
 namespace {
 
-std::string Kxcard() {
-    return (test::BinDir() / "kxcard").string();
-}
-
 TEST(KxcardPlay, PrintsThePlayMessagesAndASummary) {
     test::TempDir dir;
     auto file = dir / "clip.mp4";
@@ -20,7 +16,8 @@ TEST(KxcardPlay, PrintsThePlayMessagesAndASummary) {
                   .exitCode,
               0);
     auto result = test::RunProcess(
-        Kxcard(), {"play", file.string(), "--fast", "--script", "0:pause;50:seek=2000;60:resume"});
+        kx::test::KxcardPath(),
+        {"play", file.string(), "--fast", "--script", "0:pause;50:seek=2000;60:resume"});
     ASSERT_EQ(result.exitCode, 0) << result.err;
     EXPECT_NE(result.out.find("\"code\":1,\"value\":0}"), std::string::npos) << result.out;
     EXPECT_NE(result.out.find("\"code\":2,\"value\":2000}"), std::string::npos) << result.out;
@@ -35,7 +32,7 @@ TEST(KxcardPlay, RefusesBadArguments) {
                                                {"play", "/nonexistent.mp4"},
                                                {"play", "/etc/hostname", "--speed", "7"},
                                                {"play", "/etc/hostname", "--script", "x:pause"}}) {
-        auto result = test::RunProcess(Kxcard(), words);
+        auto result = test::RunProcess(kx::test::KxcardPath(), words);
         EXPECT_NE(result.exitCode, 0);
         EXPECT_FALSE(result.err.empty());
     }

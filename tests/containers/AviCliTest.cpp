@@ -8,10 +8,6 @@
 namespace kx {
 namespace {
 
-std::string Kxcard() {
-    return (test::BinDir() / "kxcard").string();
-}
-
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;
     std::size_t start = 0;
@@ -22,14 +18,15 @@ std::vector<std::string> Lines(const std::string& text) {
 
 TEST(KxcardAvi, DemoInfoSamplesAndExport) {
     test::TempDir dir;
-    auto demo = test::RunProcess(Kxcard(), {"avi-demo", dir.path().string(), "--seconds", "2"});
+    auto demo = test::RunProcess(kx::test::KxcardPath(),
+                                 {"avi-demo", dir.path().string(), "--seconds", "2"});
     ASSERT_EQ(demo.exitCode, 0) << demo.err;
     const std::string both = (dir / "rec1_0001_20190412_090000_F_N.avi").string();
     const std::string rearOnly = (dir / "rec0_0003_20190412_091000_R_N.avi").string();
     const std::string cut = (dir / "rec1_0004_20190412_091500_F_N.avi").string();
     for (const auto& f : {both, rearOnly, cut}) EXPECT_NE(demo.out.find(f), std::string::npos);
 
-    auto info = test::RunProcess(Kxcard(), {"info", both});
+    auto info = test::RunProcess(kx::test::KxcardPath(), {"info", both});
     ASSERT_EQ(info.exitCode, 0);
     EXPECT_EQ(info.out,
               "{\"playable\":true,\"repaired\":false,\"frames\":60,\"usPerFrame\":33333,"
@@ -39,22 +36,22 @@ TEST(KxcardAvi, DemoInfoSamplesAndExport) {
               "\"length\":32000},{\"type\":\"txts\",\"handler\":\"GPSR\",\"rate\":1,\"scale\":1,"
               "\"length\":2},{\"type\":\"txts\",\"handler\":\"SENS\",\"rate\":60,\"scale\":1,"
               "\"length\":120}],\"videoStreams\":2,\"indexCount\":302}\n");
-    auto samples = test::RunProcess(Kxcard(), {"samples", both});
+    auto samples = test::RunProcess(kx::test::KxcardPath(), {"samples", both});
     ASSERT_EQ(samples.exitCode, 0);
     const auto lines = Lines(samples.out);
     ASSERT_EQ(lines.size(), 302u);
     EXPECT_EQ(lines[0].rfind("{\"id\":\"03tx\",\"flags\":0,\"offset\":4,\"size\":", 0), 0u);
     EXPECT_EQ(lines[1].rfind("{\"id\":\"00dc\",\"flags\":16,", 0), 0u);
 
-    auto repaired = test::RunProcess(Kxcard(), {"info", cut});
+    auto repaired = test::RunProcess(kx::test::KxcardPath(), {"info", cut});
     EXPECT_NE(repaired.out.find("\"playable\":true,\"repaired\":true"), std::string::npos);
-    auto again = test::RunProcess(Kxcard(), {"info", cut});
+    auto again = test::RunProcess(kx::test::KxcardPath(), {"info", cut});
     EXPECT_NE(again.out.find("\"playable\":true,\"repaired\":false"), std::string::npos);
 
     // Front and rear into two files: the rear name has R for the camera letter.
     const std::string out = (dir / "rec0_0001_20190412_090001_F_N.avi").string();
     auto exported =
-        test::RunProcess(Kxcard(), {"export", both, out, "--from", "1", "--to", "2"});
+        test::RunProcess(kx::test::KxcardPath(), {"export", both, out, "--from", "1", "--to", "2"});
     ASSERT_EQ(exported.exitCode, 0) << exported.err;
     const std::string rearOut = (dir / "rec0_0001_20190412_090001_R_N.avi").string();
     EXPECT_EQ(exported.out, "{\"ok\":true,\"method\":\"avi\",\"outputs\":[\"" + out + "\",\"" +
@@ -63,10 +60,10 @@ TEST(KxcardAvi, DemoInfoSamplesAndExport) {
 
     // A one-camera file exports the camera its name gives, into OUT itself.
     const std::string single = (dir / "single_R_N.avi").string();
-    auto one = test::RunProcess(Kxcard(), {"export", rearOnly, single, "--no-sound"});
+    auto one = test::RunProcess(kx::test::KxcardPath(), {"export", rearOnly, single, "--no-sound"});
     ASSERT_EQ(one.exitCode, 0) << one.err;
     EXPECT_EQ(one.out, "{\"ok\":true,\"method\":\"avi\",\"outputs\":[\"" + single + "\"]}\n");
-    auto oneInfo = test::RunProcess(Kxcard(), {"info", single});
+    auto oneInfo = test::RunProcess(kx::test::KxcardPath(), {"info", single});
     EXPECT_NE(oneInfo.out.find("\"frames\":60"), std::string::npos) << oneInfo.out;
     EXPECT_EQ(oneInfo.out.find("auds"), std::string::npos);
 }
@@ -75,7 +72,8 @@ TEST(KxcardAvi, BadInputFailsWithAMessage) {
     test::TempDir dir;
     test::WriteFileBytes(dir / "junk.avi", "RIFF....AVI LIST");
     const std::string junk = (dir / "junk.avi").string();
-    auto demo = test::RunProcess(Kxcard(), {"avi-demo", dir.path().string(), "--seconds", "1"});
+    auto demo = test::RunProcess(kx::test::KxcardPath(),
+                                 {"avi-demo", dir.path().string(), "--seconds", "1"});
     ASSERT_EQ(demo.exitCode, 0);
     const std::string both = (dir / "rec1_0001_20190412_090000_F_N.avi").string();
     const std::string out = (dir / "x_20190412_090000_F_N.avi").string();
@@ -90,14 +88,14 @@ TEST(KxcardAvi, BadInputFailsWithAMessage) {
              {"export", both, "x.avi", "--front", "--rear"},
              {"export", both, (dir / "y_R_N.avi").string()},
              {"avi-demo", dir.path().string(), "--seconds", "0"}}) {
-        auto result = test::RunProcess(Kxcard(), words);
+        auto result = test::RunProcess(kx::test::KxcardPath(), words);
         EXPECT_NE(result.exitCode, 0) << words[0] << " " << (words.size() > 1 ? words[1] : "");
         EXPECT_FALSE(result.err.empty());
     }
     // A rear name that cannot be made leaves no front output behind either.
     EXPECT_FALSE(std::filesystem::exists("x.avi"));
     EXPECT_FALSE(std::filesystem::exists(dir / "y_R_N.avi"));
-    auto info = test::RunProcess(Kxcard(), {"info", junk});
+    auto info = test::RunProcess(kx::test::KxcardPath(), {"info", junk});
     EXPECT_EQ(info.exitCode, 0);
     EXPECT_EQ(info.out.rfind("{\"playable\":false,", 0), 0u);
 }

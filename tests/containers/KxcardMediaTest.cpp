@@ -10,10 +10,6 @@
 namespace kx {
 namespace {
 
-std::string Kxcard() {
-    return (test::BinDir() / "kxcard").string();
-}
-
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;
     std::size_t start = 0;
@@ -32,8 +28,9 @@ class DemoCard : public testing::Test {
   protected:
     static void SetUpTestSuite() {
         dir_ = new test::TempDir;
-        auto result = test::RunProcess(Kxcard(), {"mkdemo", dir_->path().string(), "--seconds", "3",
-                                                  "--size", "96x64", "--rear-size", "48x32"});
+        auto result = test::RunProcess(kx::test::KxcardPath(),
+                                       {"mkdemo", dir_->path().string(), "--seconds", "3", "--size",
+                                        "96x64", "--rear-size", "48x32"});
         ASSERT_EQ(result.exitCode, 0) << result.err;
         output_ = result.out;
     }
@@ -164,12 +161,12 @@ TEST_F(DemoCard, HoldsAviRecordingsOfTheOlderLayout) {
     for (const Expected& avi : expected) {
         auto path = Record() / avi.name;
         ASSERT_TRUE(std::filesystem::exists(path)) << avi.name;
-        auto info = test::RunProcess(Kxcard(), {"info", path.string()});
+        auto info = test::RunProcess(kx::test::KxcardPath(), {"info", path.string()});
         EXPECT_NE(info.out.find("\"playable\":true"), std::string::npos) << avi.name << info.out;
         EXPECT_NE(info.out.find(avi.playableAsIs ? "\"repaired\":false" : "\"repaired\":true"),
                   std::string::npos)
             << avi.name << info.out;
-        auto samples = test::RunProcess(Kxcard(), {"samples", path.string()});
+        auto samples = test::RunProcess(kx::test::KxcardPath(), {"samples", path.string()});
         EXPECT_EQ(samples.exitCode, 0) << avi.name << samples.err;
     }
 }
@@ -180,7 +177,7 @@ TEST_F(DemoCard, EveryRecordingPlaysAndDecodesCleanly) {
         std::string name = entry.path().filename().string();
         SCOPED_TRACE(name);
         std::string before = test::ReadFileBytes(entry.path());
-        auto info = test::RunProcess(Kxcard(), {"info", entry.path().string()});
+        auto info = test::RunProcess(kx::test::KxcardPath(), {"info", entry.path().string()});
         ASSERT_EQ(info.exitCode, 0);
         EXPECT_EQ(JsonNumber(info.out, "playable"), 1);
         EXPECT_EQ(JsonNumber(info.out, "duration"), 3);
@@ -214,7 +211,8 @@ TEST_F(DemoCard, EveryRecordingPlaysAndDecodesCleanly) {
 
 TEST_F(DemoCard, SamplesAndExport) {
     auto source = Record() / "20261209_081500_NF.mp4";
-    auto samples = test::RunProcess(Kxcard(), {"samples", source.string(), "--track", "1"});
+    auto samples =
+        test::RunProcess(kx::test::KxcardPath(), {"samples", source.string(), "--track", "1"});
     ASSERT_EQ(samples.exitCode, 0);
     auto lines = Lines(samples.out);
     ASSERT_EQ(lines.size(), 90u);
@@ -236,13 +234,13 @@ TEST_F(DemoCard, SamplesAndExport) {
         auto target = out / "cut.mp4";
         std::vector<std::string> words = {"export", source.string(), target.string()};
         words.insert(words.end(), c.range.begin(), c.range.end());
-        auto result = test::RunProcess(Kxcard(), words);
+        auto result = test::RunProcess(kx::test::KxcardPath(), words);
         ASSERT_EQ(result.exitCode, 0) << result.err;
         EXPECT_EQ(result.out, std::string("{\"ok\":true,\"method\":\"") + c.method + "\"}\n");
         if (std::string(c.method) == "copy") {
             EXPECT_EQ(test::ReadFileBytes(target), test::ReadFileBytes(source));
         }
-        auto info = test::RunProcess(Kxcard(), {"info", target.string()});
+        auto info = test::RunProcess(kx::test::KxcardPath(), {"info", target.string()});
         EXPECT_EQ(JsonNumber(info.out, "playable"), 1);
         if (test::PeersInstalled()) {
             EXPECT_EQ(test::PeerDecodeErrors(target), "");
@@ -257,7 +255,7 @@ TEST_F(DemoCard, SamplesAndExport) {
              {"samples", source.string(), "--track", "9"},
              {"info", (out / "missing.mp4").string()},
              {"mkdemo", (out / "card").string(), "--size", "10x10"}}) {
-        auto result = test::RunProcess(Kxcard(), words);
+        auto result = test::RunProcess(kx::test::KxcardPath(), words);
         EXPECT_NE(result.exitCode, 0) << words[0];
         EXPECT_NE(result.err, "") << words[0];
         EXPECT_EQ(result.out, "") << words[0];
@@ -266,11 +264,12 @@ TEST_F(DemoCard, SamplesAndExport) {
 
 TEST(DemoCardHevc, SingleRecordingDecodes) {
     test::TempDir dir;
-    auto result = test::RunProcess(Kxcard(), {"mkdemo", dir.path().string(), "--seconds", "2",
-                                              "--size", "128x72", "--hevc", "--single"});
+    auto result =
+        test::RunProcess(kx::test::KxcardPath(), {"mkdemo", dir.path().string(), "--seconds", "2",
+                                                  "--size", "128x72", "--hevc", "--single"});
     ASSERT_EQ(result.exitCode, 0) << result.err;
     auto path = dir / "KX-TMQ4" / "Record" / "20261209_081500_NF.mp4";
-    auto info = test::RunProcess(Kxcard(), {"info", path.string()});
+    auto info = test::RunProcess(kx::test::KxcardPath(), {"info", path.string()});
     EXPECT_NE(info.out.find("\"format\":\"hvc1\""), std::string::npos);
     EXPECT_EQ(JsonNumber(info.out, "playable"), 1);
     if (test::PeersInstalled()) {

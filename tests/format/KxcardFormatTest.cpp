@@ -12,10 +12,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Kxcard() {
-    return (test::BinDir() / "kxcard").string();
-}
-
 // A sparse image whose first MiB holds a pattern, so that a refusal can be seen to leave it.
 std::string MakeImage(const fs::path& path, std::uint64_t bytes) {
     test::CreateSparseFile(path, bytes);
@@ -28,7 +24,7 @@ test::ProcessResult Format(const std::vector<std::string>& words,
                            const std::map<std::string, std::string>& environment = {}) {
     std::vector<std::string> arguments{"format"};
     arguments.insert(arguments.end(), words.begin(), words.end());
-    return test::RunProcess(Kxcard(), arguments, environment);
+    return test::RunProcess(kx::test::KxcardPath(), arguments, environment);
 }
 
 TEST(KxcardFormat, FormatsAnImageFile) {
@@ -115,7 +111,7 @@ TEST(KxcardFormat, DeviceListOffersAndRefuses) {
     const std::map<std::string, std::string> environment{
         {format::kFormatDevicesVariable, list.string()}};
 
-    auto devices = test::RunProcess(Kxcard(), {"devices"}, environment);
+    auto devices = test::RunProcess(kx::test::KxcardPath(), {"devices"}, environment);
     EXPECT_EQ(devices.exitCode, 0) << devices.err;
     const std::string size = std::to_string(62'500'000ull * 512);
     EXPECT_EQ(devices.out,
@@ -163,15 +159,17 @@ TEST(KxcardFormat, BadArguments) {
                                                             {"format", "a", "--sector-size", "x"},
                                                             {"format", "a", "--bogus"},
                                                             {"devices", "x"}}) {
-        auto result = test::RunProcess(Kxcard(), words);
+        auto result = test::RunProcess(kx::test::KxcardPath(), words);
         EXPECT_EQ(result.exitCode, 2);
         EXPECT_FALSE(result.err.empty());
     }
-    auto badList = test::RunProcess(
-        Kxcard(), {"devices"}, {{format::kFormatDevicesVariable, (dir / "devices.txt").string()}});
+    auto badList =
+        test::RunProcess(kx::test::KxcardPath(), {"devices"},
+                         {{format::kFormatDevicesVariable, (dir / "devices.txt").string()}});
     EXPECT_EQ(badList.exitCode, 1);
     EXPECT_NE(badList.err.find("colour"), std::string::npos);
-    auto missing = test::RunProcess(Kxcard(), {"format", (dir / "none.img").string(), "--yes"});
+    auto missing =
+        test::RunProcess(kx::test::KxcardPath(), {"format", (dir / "none.img").string(), "--yes"});
     EXPECT_EQ(missing.exitCode, 1);
     EXPECT_NE(missing.out.find("does not exist"), std::string::npos);
 }

@@ -11,10 +11,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Kxcard() {
-    return (test::BinDir() / "kxcard").string();
-}
-
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;
     std::istringstream in(text);
@@ -30,7 +26,8 @@ TEST(KxcardLibrary, ScanListsInOrderWithTheDateArray) {
     test::WriteFileBytes(dir / "evt_0001F_20190411_153011_E.avi", test::AviFile(40000, 250));
     test::WriteFileBytes(dir / "20190412_000000_NF.mp4", "");
 
-    test::ProcessResult result = test::RunProcess(Kxcard(), {"scan", dir.path().string()});
+    test::ProcessResult result =
+        test::RunProcess(kx::test::KxcardPath(), {"scan", dir.path().string()});
     ASSERT_EQ(result.exitCode, 0) << result.err;
     EXPECT_EQ(
         Lines(result.out),
@@ -42,7 +39,7 @@ TEST(KxcardLibrary, ScanListsInOrderWithTheDateArray) {
             R"({"count":4,"dates":[20190411,20190412]})"}));
 
     test::ProcessResult probed =
-        test::RunProcess(Kxcard(), {"scan", dir.path().string(), "--probe"});
+        test::RunProcess(kx::test::KxcardPath(), {"scan", dir.path().string(), "--probe"});
     ASSERT_EQ(probed.exitCode, 0);
     std::vector<std::string> lines = Lines(probed.out);
     ASSERT_EQ(lines.size(), 5u);
@@ -55,7 +52,8 @@ TEST(KxcardLibrary, ScanListsInOrderWithTheDateArray) {
 TEST(KxcardLibrary, DayMapFillsEveryHour) {
     test::TempDir dir;
     test::WriteFileBytes(dir / "20190412_105930_EF.mp4", test::Mp4File(1000, 60000));
-    test::ProcessResult result = test::RunProcess(Kxcard(), {"daymap", dir.path().string()});
+    test::ProcessResult result =
+        test::RunProcess(kx::test::KxcardPath(), {"daymap", dir.path().string()});
     ASSERT_EQ(result.exitCode, 0) << result.err;
     std::string expected10 = "[", expected11 = "[2";
     for (int minute = 0; minute < 60; ++minute) {
@@ -76,7 +74,8 @@ TEST(KxcardLibrary, CardsFromFolderVolumes) {
     fs::create_directories(dir / "stick");
     fs::create_directories(dir / "card" / "KX-TMQ4" / "Record");
     const std::string volumes = (dir / "stick").string() + ":" + (dir / "card").string();
-    test::ProcessResult result = test::RunProcess(Kxcard(), {"cards"}, {{"KX_VOLUMES", volumes}});
+    test::ProcessResult result =
+        test::RunProcess(kx::test::KxcardPath(), {"cards"}, {{"KX_VOLUMES", volumes}});
     ASSERT_EQ(result.exitCode, 0) << result.err;
     EXPECT_EQ(result.out, R"({"cards":[{"root":")" + (dir / "card").string() +
                               R"(","form":0,"letter":"card"}],"selected":")" +
@@ -86,8 +85,8 @@ TEST(KxcardLibrary, CardsFromFolderVolumes) {
     fs::create_directories(dir / "settings");
     test::WriteFileBytes(dir / "settings" / "setup.ini", "[setup]\nfilepath=/home/me/clips\n");
     test::ProcessResult none =
-        test::RunProcess(Kxcard(), {"cards", "--volumes", (dir / "stick").string(),
-                                    "--settings-dir", (dir / "settings").string()});
+        test::RunProcess(kx::test::KxcardPath(), {"cards", "--volumes", (dir / "stick").string(),
+                                                  "--settings-dir", (dir / "settings").string()});
     ASSERT_EQ(none.exitCode, 0) << none.err;
     EXPECT_EQ(none.out, R"({"cards":[],"selected":null,"record_folder":"/home/me/clips"})"
                         "\n");
@@ -99,7 +98,7 @@ TEST(KxcardLibrary, CopyAndDeleteFileSets) {
                              "20190412_153010_NR.mp4", "20190412_153010_NF.thm"})
         test::WriteFileBytes(record / name, name);
     test::ProcessResult copied = test::RunProcess(
-        Kxcard(),
+        kx::test::KxcardPath(),
         {"copy", record.path().string(), "20190412_153010_NF", destination.path().string()});
     ASSERT_EQ(copied.exitCode, 0) << copied.err;
     const std::string to = destination.path().string() + "/";
@@ -112,7 +111,8 @@ TEST(KxcardLibrary, CopyAndDeleteFileSets) {
               "20190412_153010_NF.mp4");
 
     test::ProcessResult deleted = test::RunProcess(
-        Kxcard(), {"delete", record.path().string(), "20190412_153010_NF", "20190412_153010_NR"});
+        kx::test::KxcardPath(),
+        {"delete", record.path().string(), "20190412_153010_NF", "20190412_153010_NR"});
     ASSERT_EQ(deleted.exitCode, 0) << deleted.err;
     const std::string from = record.path().string() + "/";
     EXPECT_EQ(deleted.out,
@@ -138,7 +138,7 @@ TEST(KxcardLibrary, BadArgumentsAndMissingFoldersFail) {
              {"delete", dir.path().string()},
              {"delete", dir.path().string(), "20190412_153010_NF"},
              {"cards", "extra"}}) {
-        test::ProcessResult result = test::RunProcess(Kxcard(), words);
+        test::ProcessResult result = test::RunProcess(kx::test::KxcardPath(), words);
         EXPECT_NE(result.exitCode, 0) << words[0];
         EXPECT_FALSE(result.err.empty()) << words[0];
     }

@@ -30,5 +30,9 @@ inline std::filesystem::path BinDir() {
 inline std::filesystem::path SourceDir() {
     return KX_SOURCE_DIR;
 }
+// The built command-line tool.
+inline std::string KxcardPath() {
+    return (BinDir() / "kxcard").string();
+}
 
 }  // namespace kx::test
