@@ -15,6 +15,17 @@ constexpr unsigned kIdleSleepMs = 100;
 constexpr unsigned kFirstSampleSleepMs = 5;
 // A picture is shown when it is due within this many milliseconds.
 constexpr std::int64_t kDueSlackMs = 3;
+// Between pictures the play thread sleeps until the next one is due, but never longer than
+// this, so that pause, seek and speed requests are taken promptly (the sound queue holds more
+// than this).
+constexpr std::int64_t kMaxPlaySleepMs = 40;
+// While the clock waits the play thread decodes pictures ahead, in bursts: a channel's queue is
+// refilled to kAheadPictures (a second at 30 pictures per second) once it has run down to
+// kAheadLowWater. A sample decoded alone after a sleep costs much more processor time than one
+// decoded in a run, when the decoder's data is still in the caches.
+constexpr std::size_t kAheadPictures = 30;
+constexpr std::size_t kAheadLowWater = 6;
+static_assert(kAheadPictures <= kMaxAheadPictures && kAheadLowWater < kAheadPictures);
 constexpr auto kPauseHandshakeTimeout = std::chrono::seconds(5);
 
 }  // namespace
@@ -51,7 +62,8 @@ bool SyncPlayer::StartPlay(std::unique_ptr<IndexSource> source, int startOffsetS
     startOffset_ = std::max(0, startOffsetSeconds);
     paused_ = startOffset_ > 0 || source_->StartsPaused();
     pauseRequest_ = false;
-    resync_ = 0;
+    resync_ = kResyncNone;
+    refilling_[0] = refilling_[1] = false;
     stepped_ = false;
     indexComplete_ = false;
     waitCount_ = 0;
@@ -199,7 +211,7 @@ void SyncPlayer::ShowFirst(VideoChannel& channel, Pending& pending, bool keyFram
 }
 
 bool SyncPlayer::ShowIfDue(VideoChannel& channel, Pending& pending, std::uint64_t elapsed,
-                           bool keyFramesOnly, bool& keyShown) {
+                           bool keyFramesOnly, bool& keyShown, std::int64_t& untilDue) {
     if (!pending.taken) return false;
     const SampleIndex& index = channel.index();
     const int delay = keyFramesOnly ? 0 : channel.decoderDelay();
@@ -207,8 +219,10 @@ bool SyncPlayer::ShowIfDue(VideoChannel& channel, Pending& pending, std::uint64_
     std::size_t pictureEntry = entry >= static_cast<std::size_t>(delay) ? entry - delay : 0;
     std::int32_t pictureTime = index.At(pictureEntry).time;
     std::int64_t due = Scaled(static_cast<std::int64_t>(pictureTime) - baseTime_);
-    if (!environment_.fastClock && due - kDueSlackMs >= static_cast<std::int64_t>(elapsed))
+    if (!environment_.fastClock && due - kDueSlackMs >= static_cast<std::int64_t>(elapsed)) {
+        untilDue = std::min(untilDue, due - kDueSlackMs - static_cast<std::int64_t>(elapsed));
         return false;
+    }
     pending.taken = false;
     if (channel.DecodeEntry(entry)) ShowPicture(channel, false);
     // Once per key frame: when the key frame's own picture comes out of the decoder.
@@ -239,13 +253,19 @@ void SyncPlayer::PlayThread() {
         bool ended = false;
         {
             std::lock_guard lock(indexMutex_);
-            if (resync_) {
+            if (resync_ != kResyncNone) {
                 keyFramesOnly_ = keyFramesOnlyAllowed_ && speed_ > kNormalSpeed;
-                if (resync_ == 2) {
+                if (resync_ == kResyncGiveBack) {
                     GiveBack(front_, frontPending_);
                     GiveBack(rear_, rearPending_);
+                } else if (resync_ == kResyncJump) {
+                    // The samples taken belong to the old position. This thread owns the
+                    // decoders while playing, so it flushes them.
+                    frontPending_ = rearPending_ = Pending{};
+                    front_.FlushDecoder();
+                    if (rearPresent_) rear_.FlushDecoder();
                 }
-                resync_ = 0;
+                resync_ = kResyncNone;
                 clockForgotten_ = true;
             }
             if (!frontPending_.taken) TakeNext(front_, frontPending_);
@@ -280,23 +300,51 @@ void SyncPlayer::PlayThread() {
 
         std::uint64_t elapsed = static_cast<std::uint32_t>(Now() - startTick_);
         bool keyShown = false;
-        bool shown = ShowIfDue(front_, frontPending_, elapsed, keyFramesOnly_, keyShown);
+        std::int64_t untilDue = kMaxPlaySleepMs;
+        bool shown = ShowIfDue(front_, frontPending_, elapsed, keyFramesOnly_, keyShown, untilDue);
         if (rearPresent_)
-            shown |= ShowIfDue(rear_, rearPending_, elapsed, keyFramesOnly_, keyShown);
+            shown |= ShowIfDue(rear_, rearPending_, elapsed, keyFramesOnly_, keyShown, untilDue);
 
-        if (speed_ == kNormalSpeed && waitCount_ == 0 && audio_.Count() < kMaxQueuedAudioBlocks) {
-            std::lock_guard lock(audio_.audioMutex());
-            SAMPLE_ENTRY entry = audioIndex_.At(nextAudio_);
-            if (audio_.isOpen() && nextAudio_ < audioIndex_.size() && entry.size != 0) {
-                audio_.AudPlay(front_, entry.size, entry.offset);
-                ++nextAudio_;
-                ++audioBlocks_;
-            }
+        if (speed_ == kNormalSpeed && waitCount_ == 0) FeedAudio();
+        if (keyShown) {
+            SleepMs(1);
+        } else if (!shown && !DecodeAhead()) {
+            SleepMs(static_cast<unsigned>(std::clamp<std::int64_t>(untilDue, 1, kMaxPlaySleepMs)));
         }
-        if (!shown || keyShown) SleepMs(1);
     }
     indexComplete_ = false;
     playExit_.Wait();
+}
+
+// Queues sound blocks until the device holds kMaxQueuedAudioBlocks, so that the thread may
+// sleep until the next picture is due.
+void SyncPlayer::FeedAudio() {
+    while (audio_.Count() < kMaxQueuedAudioBlocks) {
+        std::lock_guard lock(audio_.audioMutex());
+        SAMPLE_ENTRY entry = audioIndex_.At(nextAudio_);
+        if (!audio_.isOpen() || nextAudio_ >= audioIndex_.size() || entry.size == 0) return;
+        audio_.AudPlay(front_, entry.size, entry.offset);
+        ++nextAudio_;
+        ++audioBlocks_;
+    }
+}
+
+// Decodes one picture ahead on each channel that is refilling its queue; false when there was
+// nothing to decode (the thread may sleep then).
+bool SyncPlayer::DecodeAhead() {
+    if (keyFramesOnly_) return false;
+    bool decoded = false;
+    VideoChannel* channels[2] = {&front_, rearPresent_ ? &rear_ : nullptr};
+    for (int i = 0; i < 2; ++i) {
+        if (!channels[i]) continue;
+        VideoChannel& channel = *channels[i];
+        std::size_t queued = channel.aheadCount();
+        if (queued <= kAheadLowWater) refilling_[i] = true;
+        if (queued >= kAheadPictures) refilling_[i] = false;
+        if (refilling_[i] && !channel.DecodeAhead()) refilling_[i] = false;
+        decoded |= refilling_[i];
+    }
+    return decoded;
 }
 
 void SyncPlayer::MoveAudioToPicture() {
@@ -357,38 +405,42 @@ void SyncPlayer::Pause(bool on) {
 void SyncPlayer::Seek(std::int32_t timeMs) {
     std::lock_guard lock(indexMutex_);
     audio_.AudStop();
-    front_.SeekKey(timeMs, stepped_);
-    if (rearPresent_) rear_.SeekKey(timeMs, stepped_);
-    // A sample taken before the jump belongs to the old position.
-    frontPending_ = rearPending_ = Pending{};
-    if (paused_) {
-        stepped_ = false;
-        if (front_.DecodeToFrame()) front_.DrawFrame(flip_, true);
-        if (rearPresent_ && rear_.DecodeToFrame()) rear_.DrawFrame(flip_, true);
-        long shownEntry = static_cast<long>(front_.nextSample()) - front_.decoderDelay() - 1;
-        Post(PlayCode::Position,
-             front_.index().At(static_cast<std::size_t>(std::max(0L, shownEntry))).time);
-    } else {
-        resync_ = 1;
+    if (!paused_) {
+        // The play thread may be decoding right now: it drops what it took and flushes the
+        // decoders itself when it sees the request.
+        front_.SetNextSample(front_.KeyEntryAt(timeMs));
+        if (rearPresent_) rear_.SetNextSample(rear_.KeyEntryAt(timeMs));
+        RequestResync(kResyncJump);
         if (speed_ == kNormalSpeed) {
             MoveAudioToPicture();
             audio_.AudStart();
         }
+        return;
     }
+    front_.SeekKey(timeMs, stepped_);
+    if (rearPresent_) rear_.SeekKey(timeMs, stepped_);
+    // A sample taken before the jump belongs to the old position.
+    frontPending_ = rearPending_ = Pending{};
+    stepped_ = false;
+    if (front_.DecodeToFrame()) front_.DrawFrame(flip_, true);
+    if (rearPresent_ && rear_.DecodeToFrame()) rear_.DrawFrame(flip_, true);
+    long shownEntry = static_cast<long>(front_.nextSample()) - front_.decoderDelay() - 1;
+    Post(PlayCode::Position,
+         front_.index().At(static_cast<std::size_t>(std::max(0L, shownEntry))).time);
 }
 
 void SyncPlayer::SetSpeed(int index) {
     if (index < 0 || index >= kSpeedCount || index == speed_) return;
     std::lock_guard lock(indexMutex_);
     if (paused_) {
-        resync_ = 1;
+        RequestResync(kResyncClock);
     } else {
         speed_ = index;
         if (index == kNormalSpeed)
             RestartAudio();
         else
             audio_.AudStop();
-        resync_ = 2;
+        RequestResync(kResyncGiveBack);
     }
     speed_ = index;
 }
@@ -420,7 +472,7 @@ void SyncPlayer::StopPlay() {
     bool wasPlaying = player_.joinable();
     if (wasPlaying) {
         keyFramesOnly_ = false;
-        resync_ = 0;
+        resync_ = kResyncNone;
         stepped_ = false;
         playMode_ = 0;
         playExit_.Set();

@@ -2,6 +2,7 @@
 // Plays one recording: the front channel and, when present, the rear channel in step, paced
 // by the wall clock, with the recording's sound. A reader thread indexes the samples while a
 // play thread decodes and shows them; the owner hears about it only through posted messages.
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
@@ -101,8 +102,10 @@ class SyncPlayer {
     void GiveBack(VideoChannel& channel, Pending& pending);
     void ShowFirst(VideoChannel& channel, Pending& pending, bool keyFramesOnly);
     bool ShowIfDue(VideoChannel& channel, Pending& pending, std::uint64_t elapsed,
-                   bool keyFramesOnly, bool& keyShown);
+                   bool keyFramesOnly, bool& keyShown, std::int64_t& untilDue);
     void ShowPicture(VideoChannel& channel, bool repaint);
+    bool DecodeAhead();
+    void FeedAudio();
     std::int64_t Scaled(std::int64_t ms) const;
     void EnterWait();
     void LeaveWait();
@@ -128,7 +131,15 @@ class SyncPlayer {
     std::atomic<int> playMode_{0};
     std::atomic<bool> paused_{false};
     std::atomic<bool> pauseRequest_{false};
-    int resync_ = 0;  // 1 restart the clock; 2 also give back the taken samples
+    // A re-sync request for the play thread, the strongest one asked for since it last looked.
+    enum Resync : int {
+        kResyncNone = 0,
+        kResyncClock = 1,     // restart the clock
+        kResyncGiveBack = 2,  // also give back the samples taken but not shown
+        kResyncJump = 3,      // the position jumped: drop the taken samples, flush the decoders
+    };
+    void RequestResync(Resync level) { resync_ = std::max(resync_, static_cast<int>(level)); }
+    int resync_ = kResyncNone;
     std::atomic<bool> stepped_{false};
     std::atomic<bool> indexComplete_{false};
     std::atomic<int> waitCount_{0};
@@ -146,6 +157,8 @@ class SyncPlayer {
     std::uint64_t startTick_ = 0;
     std::int32_t baseTime_ = 0;
     Pending frontPending_, rearPending_;
+    // Per channel: decoding ahead until the queue is full, started when it runs low.
+    bool refilling_[2] = {false, false};
     std::atomic<int> shown_[2] = {0, 0};
     std::atomic<int> audioBlocks_{0};
 };

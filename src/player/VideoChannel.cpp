@@ -167,9 +167,13 @@ bool VideoChannel::Send(std::int32_t size, std::uint32_t offset) {
 }
 
 bool VideoChannel::Receive() {
+    return ReceiveInto(*frame_);
+}
+
+bool VideoChannel::ReceiveInto(AVFrame& target) {
     if (!decoder_) return false;
-    av_frame_unref(frame_.get());
-    int received = avcodec_receive_frame(decoder_.get(), frame_.get());
+    av_frame_unref(&target);
+    int received = avcodec_receive_frame(decoder_.get(), &target);
     if (received < 0) {
         // A decoder that holds pictures back answers "again" until its delay is filled: that
         // is not an error worth a trace line.
@@ -179,31 +183,62 @@ bool VideoChannel::Receive() {
         return false;
     }
     ++decodedPictures_;
-    return EnsurePlanar420();
+    return EnsurePlanar420(target);
 }
 
 bool VideoChannel::DecodeEntry(std::size_t entry) {
+    if (!ahead_.empty()) {
+        if (ahead_.front().entry == entry) {
+            AheadPicture ready = std::move(ahead_.front());
+            ahead_.pop_front();
+            av_frame_unref(frame_.get());
+            if (ready.picture) av_frame_move_ref(frame_.get(), ready.frame.get());
+            return ready.picture;
+        }
+        FlushDecoder();
+        // A picture between key frames needs its group decoded again after the flush.
+        if (entry < index_.size() && !index_[entry].key) {
+            for (std::size_t sample = KeyAtOrBefore(entry); sample < entry; ++sample) {
+                SAMPLE_ENTRY earlier = index_[sample];
+                Decode(earlier.size, earlier.offset);
+            }
+        }
+    }
     SAMPLE_ENTRY sample = index_.At(entry);
+    sentUpTo_ = entry + 1;
     return Decode(sample.size, sample.offset);
 }
 
+bool VideoChannel::DecodeAhead() {
+    if (!decoder_ || sentUpTo_ == kNoEntry || ahead_.size() >= kMaxAheadPictures) return false;
+    SAMPLE_ENTRY sample = index_.At(sentUpTo_);
+    if (sample.size <= 0) return false;
+    FramePtr picture(av_frame_alloc());
+    if (!picture) return false;
+    bool got = Send(sample.size, sample.offset) && ReceiveInto(*picture);
+    ahead_.push_back(AheadPicture{sentUpTo_, got, std::move(picture)});
+    ++sentUpTo_;
+    return true;
+}
+
 // Presenters and the step cache take 8-bit 4:2:0; other decoder layouts are converted once.
-bool VideoChannel::EnsurePlanar420() {
-    int format = frame_->format;
+// The decoding thread has its own scaler: the display's is used under the display mutex.
+bool VideoChannel::EnsurePlanar420(AVFrame& target) {
+    int format = target.format;
     if (format == AV_PIX_FMT_YUV420P || format == AV_PIX_FMT_YUVJ420P) return true;
     av_frame_unref(planar_.get());
     planar_->format = AV_PIX_FMT_YUV420P;
-    planar_->width = frame_->width;
-    planar_->height = frame_->height;
+    planar_->width = target.width;
+    planar_->height = target.height;
     if (av_frame_get_buffer(planar_.get(), 0) < 0) return false;
-    scaler_.reset(sws_getCachedContext(
-        scaler_.release(), frame_->width, frame_->height, static_cast<AVPixelFormat>(format),
-        frame_->width, frame_->height, AV_PIX_FMT_YUV420P, SWS_BICUBIC, nullptr, nullptr, nullptr));
-    if (!scaler_) return false;
-    sws_scale(scaler_.get(), frame_->data, frame_->linesize, 0, frame_->height, planar_->data,
+    planarScaler_.reset(sws_getCachedContext(
+        planarScaler_.release(), target.width, target.height, static_cast<AVPixelFormat>(format),
+        target.width, target.height, AV_PIX_FMT_YUV420P, SWS_BICUBIC, nullptr, nullptr, nullptr));
+    if (!planarScaler_) return false;
+    sws_scale(planarScaler_.get(), target.data, target.linesize, 0, target.height, planar_->data,
               planar_->linesize);
-    av_frame_unref(frame_.get());
-    av_frame_move_ref(frame_.get(), planar_.get());
+    av_frame_unref(&target);
+    av_frame_move_ref(&target, planar_.get());
     return true;
 }
 
@@ -285,9 +320,11 @@ std::size_t VideoChannel::KeyAtOrBefore(std::size_t entry) const {
 void VideoChannel::FlushDecoder() {
     // Pictures still held for the old position must not come out after a jump.
     if (decoder_) avcodec_flush_buffers(decoder_.get());
+    ahead_.clear();
+    sentUpTo_ = kNoEntry;
 }
 
-void VideoChannel::SeekKey(std::int32_t timeMs, bool resetCache) {
+std::size_t VideoChannel::KeyEntryAt(std::int32_t timeMs) const {
     std::size_t found = 0;
     std::size_t count = index_.size();
     for (std::size_t i = 0; i < count; ++i) {
@@ -295,7 +332,11 @@ void VideoChannel::SeekKey(std::int32_t timeMs, bool resetCache) {
         if (entry.size <= 0 || entry.time > timeMs) break;
         if (entry.key) found = i;
     }
-    nextSample_ = found;
+    return found;
+}
+
+void VideoChannel::SeekKey(std::int32_t timeMs, bool resetCache) {
+    nextSample_ = KeyEntryAt(timeMs);
     FlushDecoder();
     if (resetCache) stepCache_.Invalidate();
 }
@@ -431,6 +472,8 @@ std::optional<BgrImage> VideoChannel::GetImage() {
 }
 
 void VideoChannel::StopPlay(bool full) {
+    ahead_.clear();
+    sentUpTo_ = kNoEntry;
     decoder_.reset();
     if (full) {
         {

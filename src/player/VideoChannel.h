@@ -5,6 +5,7 @@
 // CDrawWnd wraps it).
 #include <cstdint>
 #include <cstdio>
+#include <deque>
 #include <filesystem>
 #include <mutex>
 #include <optional>
@@ -28,6 +29,9 @@ inline constexpr int kCodecIdHevc = 119;
 inline constexpr std::size_t kPictureBufferBytes = 8'294'400;
 // Headroom of the packet buffer beyond the sample size (also covers the decoder's padding).
 inline constexpr std::size_t kPacketHeadroom = 1024;
+// The most pictures a channel keeps decoded ahead of the one shown (1920 x 1080 4:2:0 pictures
+// are about 3 MB each).
+inline constexpr std::size_t kMaxAheadPictures = 32;
 // No camera sample comes near this; a larger size in an index is damage, not a sample.
 inline constexpr std::int32_t kMaxSampleBytes = 64 * 1024 * 1024;
 
@@ -63,14 +67,27 @@ class VideoChannel {
     const std::uint8_t* packetData() const { return packet_.data(); }
     // Reads one sample and decodes it into the frame slot; false when no picture came out.
     bool Decode(std::int32_t size, std::uint32_t offset);
+    // Decodes one indexed sample into the frame slot; false when no picture came out. A
+    // sample decoded ahead is taken from the queue instead. Asked for another sample than the
+    // one that follows the last sent, the decoder is flushed and positioned again.
     bool DecodeEntry(std::size_t entry);
+    // Decodes the sample after the last one sent and keeps its picture for the DecodeEntry of
+    // that sample, so that the player can decode in bursts while the clock waits. False when
+    // that sample is not in the index yet, the queue is full, or no sample was sent since the
+    // last jump.
+    bool DecodeAhead();
+    std::size_t aheadCount() const { return ahead_.size(); }
+    // Forgets the decoder's pictures and samples (after a jump); the decoding thread calls it.
+    void FlushDecoder();
     // Decode in two halves: a sample to the decoder, a picture from it into the frame slot.
     bool Send(std::int32_t size, std::uint32_t offset);
     bool Receive();
     // Shows the frame slot (converted when the presenter wants a packed layout).
     void DrawFrame(int flip, bool repaint);
-    // The next sample becomes the last key frame at or before timeMs.
+    // The next sample becomes the last key frame at or before timeMs; the decoder is flushed.
     void SeekKey(std::int32_t timeMs, bool resetCache);
+    // The last key frame entry at or before timeMs (0 when there is none).
+    std::size_t KeyEntryAt(std::int32_t timeMs) const;
     // Decodes from the next sample until a picture comes out.
     bool DecodeToFrame();
     // One picture forward or backward; the cache position, or -1. The frame slot then holds
@@ -122,8 +139,8 @@ class VideoChannel {
     std::mutex& fileMutex() { return fileMutex_; }
 
   private:
-    bool EnsurePlanar420();
-    void FlushDecoder();
+    bool ReceiveInto(AVFrame& target);
+    bool EnsurePlanar420(AVFrame& target);
     bool Rebuild(std::FILE* cacheFile);
     std::size_t KeyAtOrBefore(std::size_t entry) const;
     std::uint8_t* ConversionBuffer(std::size_t bytes);
@@ -143,11 +160,23 @@ class VideoChannel {
     StepCache stepCache_;
     int decodedPictures_ = 0;
 
+    // Pictures decoded ahead, oldest first: the sample each came from, and whether that
+    // sample gave a picture.
+    struct AheadPicture {
+        std::size_t entry;
+        bool picture;
+        FramePtr frame;
+    };
+    static constexpr std::size_t kNoEntry = SIZE_MAX;
+    std::deque<AheadPicture> ahead_;
+    std::size_t sentUpTo_ = kNoEntry;  // one past the last sample sent, kNoEntry after a jump
+
     std::vector<std::uint8_t> packet_;
     std::vector<std::uint8_t> conversion_;
     FramePtr frame_;
-    FramePtr planar_;  // the frame slot converted to 4:2:0 when the decoder gives another layout
+    FramePtr planar_;  // a picture converted to 4:2:0 when the decoder gives another layout
     SwsContextPtr scaler_;
+    SwsContextPtr planarScaler_;
 
     CDrawDisp display_;
     int displayType_ = kDisplayNone;

@@ -136,6 +136,52 @@ TEST_F(VideoChannelTest, WithoutAStepFileABackStepGoesToTheKeyFrame) {
     EXPECT_EQ(Shown(), 30);
 }
 
+TEST_F(VideoChannelTest, PicturesDecodedAheadComeOutInOrderWithoutDecodingAgain) {
+    channel_.SeekKey(0, true);
+    ASSERT_TRUE(channel_.DecodeToFrame());
+    ASSERT_EQ(Shown(), 0);
+    for (int i = 0; i < 10; ++i) ASSERT_TRUE(channel_.DecodeAhead());
+    EXPECT_EQ(channel_.aheadCount(), 10u);
+    EXPECT_EQ(Shown(), 0) << "decoding ahead leaves the shown picture alone";
+    int decoded = channel_.decodedPictures();
+    for (int picture = 1; picture <= 10; ++picture) {
+        std::size_t entry = channel_.nextSample();
+        channel_.SetNextSample(entry + 1);
+        ASSERT_TRUE(channel_.DecodeEntry(entry));
+        EXPECT_EQ(Shown(), picture);
+    }
+    EXPECT_EQ(channel_.decodedPictures(), decoded);
+    EXPECT_EQ(channel_.aheadCount(), 0u);
+}
+
+TEST_F(VideoChannelTest, AJumpAwayFromPicturesDecodedAheadPositionsTheDecoderAgain) {
+    channel_.SeekKey(0, true);
+    ASSERT_TRUE(channel_.DecodeToFrame());
+    for (int i = 0; i < 5; ++i) ASSERT_TRUE(channel_.DecodeAhead());
+    // To a picture between key frames (45) and to a key frame (60): each time the decoder
+    // must give that picture after its delay, not one of the queue or of the old position.
+    for (std::size_t target : {45u, 60u}) {
+        std::size_t entry = target;
+        ASSERT_TRUE(channel_.DecodeAhead());
+        for (int i = 0; i <= channel_.decoderDelay(); ++i) channel_.DecodeEntry(entry++);
+        EXPECT_EQ(Shown(), static_cast<int>(target));
+        EXPECT_EQ(channel_.aheadCount(), 0u);
+    }
+    // A flush forgets the queue; nothing is decoded ahead before the next sample is sent.
+    ASSERT_TRUE(channel_.DecodeAhead());
+    channel_.SeekKey(0, true);
+    EXPECT_EQ(channel_.aheadCount(), 0u);
+    EXPECT_FALSE(channel_.DecodeAhead());
+}
+
+TEST_F(VideoChannelTest, DecodingAheadStopsAtTheEndOfTheIndex) {
+    channel_.SeekKey(2000, true);
+    ASSERT_TRUE(channel_.DecodeToFrame());
+    int ahead = 0;
+    while (channel_.DecodeAhead()) ++ahead;
+    EXPECT_EQ(static_cast<std::size_t>(ahead), kPictures - channel_.nextSample());
+}
+
 TEST_F(VideoChannelTest, GetImageGivesTopDownBgrRowsOfTheCurrentPicture) {
     channel_.SeekKey(1000, true);
     ASSERT_TRUE(channel_.DecodeToFrame());
