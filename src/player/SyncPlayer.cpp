@@ -20,12 +20,19 @@ constexpr std::int64_t kDueSlackMs = 3;
 // than this).
 constexpr std::int64_t kMaxPlaySleepMs = 40;
 // While the clock waits the play thread decodes pictures ahead, in bursts: a channel's queue is
-// refilled to kAheadPictures (a second at 30 pictures per second) once it has run down to
-// kAheadLowWater. A sample decoded alone after a sleep costs much more processor time than one
-// decoded in a run, when the decoder's data is still in the caches.
+// refilled to its limit (at most a second at 30 pictures per second, and at most kAheadBytes of
+// pictures) once it has run down to a fifth of it. A sample decoded alone after a sleep costs
+// much more processor time than one decoded in a run, when the decoder's data is still in the
+// caches.
 constexpr std::size_t kAheadPictures = 30;
-constexpr std::size_t kAheadLowWater = 6;
-static_assert(kAheadPictures <= kMaxAheadPictures && kAheadLowWater < kAheadPictures);
+constexpr std::size_t kAheadBytes = 96u << 20;
+static_assert(kAheadPictures <= kMaxAheadPictures);
+
+std::size_t AheadLimit(const VideoChannel& channel) {
+    std::size_t pictureBytes = static_cast<std::size_t>(std::max(channel.width(), 16)) *
+                               static_cast<std::size_t>(std::max(channel.height(), 16)) * 3 / 2;
+    return std::clamp<std::size_t>(kAheadBytes / pictureBytes, 2, kAheadPictures);
+}
 constexpr auto kPauseHandshakeTimeout = std::chrono::seconds(5);
 
 }  // namespace
@@ -202,7 +209,11 @@ void SyncPlayer::ShowFirst(VideoChannel& channel, Pending& pending, bool keyFram
         for (int i = 0; i < delay && entry < index.size(); ++i) channel.DecodeEntry(entry++);
     }
     if (entry >= index.size()) entry = index.size() - 1;
-    channel.SetNextSample(entry + 1);
+    {
+        // A seek that came meanwhile has positioned the channel already.
+        std::lock_guard lock(indexMutex_);
+        if (resync_ != kResyncJump) channel.SetNextSample(entry + 1);
+    }
     if (channel.DecodeEntry(entry)) ShowPicture(channel, false);
     if (&channel == &front_) {
         baseTime_ = index.At(entry >= static_cast<std::size_t>(delay) ? entry - delay : 0).time;
@@ -339,8 +350,9 @@ bool SyncPlayer::DecodeAhead() {
         if (!channels[i]) continue;
         VideoChannel& channel = *channels[i];
         std::size_t queued = channel.aheadCount();
-        if (queued <= kAheadLowWater) refilling_[i] = true;
-        if (queued >= kAheadPictures) refilling_[i] = false;
+        std::size_t limit = AheadLimit(channel);
+        if (queued <= limit / 5) refilling_[i] = true;
+        if (queued >= limit) refilling_[i] = false;
         if (refilling_[i] && !channel.DecodeAhead()) refilling_[i] = false;
         decoded |= refilling_[i];
     }
@@ -471,12 +483,12 @@ void SyncPlayer::StopPlay() {
     }
     bool wasPlaying = player_.joinable();
     if (wasPlaying) {
-        keyFramesOnly_ = false;
-        resync_ = kResyncNone;
-        stepped_ = false;
         playMode_ = 0;
         playExit_.Set();
         player_.join();
+        keyFramesOnly_ = false;
+        resync_ = kResyncNone;
+        stepped_ = false;
         audioIndex_.Clear();
     }
     audio_.Release();

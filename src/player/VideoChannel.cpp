@@ -196,12 +196,12 @@ bool VideoChannel::DecodeEntry(std::size_t entry) {
             return ready.picture;
         }
         FlushDecoder();
-        // A picture between key frames needs its group decoded again after the flush.
-        if (entry < index_.size() && !index_[entry].key) {
-            for (std::size_t sample = KeyAtOrBefore(entry); sample < entry; ++sample) {
-                SAMPLE_ENTRY earlier = index_[sample];
-                Decode(earlier.size, earlier.offset);
-            }
+    }
+    if (sentUpTo_ == kNoEntry && entry < index_.size() && !index_[entry].key) {
+        // After a flush a picture between key frames needs its group decoded first.
+        for (std::size_t sample = KeyAtOrBefore(entry); sample < entry; ++sample) {
+            SAMPLE_ENTRY earlier = index_[sample];
+            Decode(earlier.size, earlier.offset);
         }
     }
     SAMPLE_ENTRY sample = index_.At(entry);

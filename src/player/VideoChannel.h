@@ -68,8 +68,9 @@ class VideoChannel {
     // Reads one sample and decodes it into the frame slot; false when no picture came out.
     bool Decode(std::int32_t size, std::uint32_t offset);
     // Decodes one indexed sample into the frame slot; false when no picture came out. A
-    // sample decoded ahead is taken from the queue instead. Asked for another sample than the
-    // one that follows the last sent, the decoder is flushed and positioned again.
+    // sample decoded ahead is taken from the queue instead; asked for another sample while
+    // pictures wait there (a jump), the decoder is flushed. After a flush, a sample between key
+    // frames gets its group decoded first, so that its picture comes out whole.
     bool DecodeEntry(std::size_t entry);
     // Decodes the sample after the last one sent and keeps its picture for the DecodeEntry of
     // that sample, so that the player can decode in bursts while the clock waits. False when
