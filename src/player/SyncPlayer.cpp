@@ -15,6 +15,7 @@ constexpr unsigned kIdleSleepMs = 100;
 constexpr unsigned kFirstSampleSleepMs = 5;
 // A picture is shown when it is due within this many milliseconds.
 constexpr std::int64_t kDueSlackMs = 3;
+constexpr auto kPauseHandshakeTimeout = std::chrono::seconds(5);
 // Between pictures the play thread sleeps until the next one is due, but never longer than
 // this, so that pause, seek and speed requests are taken promptly (the sound queue holds more
 // than this).
@@ -33,7 +34,6 @@ std::size_t AheadLimit(const VideoChannel& channel) {
                                static_cast<std::size_t>(std::max(channel.height(), 16)) * 3 / 2;
     return std::clamp<std::size_t>(kAheadBytes / pictureBytes, 2, kAheadPictures);
 }
-constexpr auto kPauseHandshakeTimeout = std::chrono::seconds(5);
 
 }  // namespace
 
