@@ -2,29 +2,17 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <type_traits>
 
 #include "camera/CameraConfigKeys.h"
 #include "camera/CredentialProtection.h"
+#include "platform/AtomicFile.h"
 #include "platform/IniFile.h"
 
 namespace kx {
 namespace {
 
-constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 constexpr std::size_t kMarkCheckBytes = 4;
-
-std::optional<std::string> ReadWholeFile(const std::filesystem::path& path) {
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(path, error)) return std::nullopt;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) return std::nullopt;
-    return bytes;
-}
 
 void ReadKey(const IniFile& file, std::string_view section, const ConfigKey& key,
              CameraConfig& config) {

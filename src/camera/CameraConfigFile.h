@@ -10,6 +10,9 @@
 
 namespace kx {
 
+// The UTF-8 byte-order mark some editors put before the first line.
+inline constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
 // Removes a UTF-8 byte-order mark from the start of the settings file, so that the first
 // section line reads as one. A file without the mark is not touched. False (not loadable) when
 // the file cannot be read, holds fewer than 4 bytes, or cannot be rewritten.

@@ -13,6 +13,8 @@
 #include "camera/CameraConfigFile.h"
 #include "camera/CameraPaths.h"
 #include "camera/Utf8Text.h"
+#include "containers/ByteOrder.h"
+#include "platform/AtomicFile.h"
 #include "platform/IniFile.h"
 
 namespace kx {
@@ -44,12 +46,9 @@ constexpr std::string_view kVoiceHiddenOption = "sg";
 // version.bin as an INI document. A leading UTF-8 byte-order mark is skipped in memory (the
 // file itself is never written here). An unreadable file reads as empty.
 IniFile ReadVersionFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return IniFile{};
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) return IniFile{};
+    std::string bytes = ReadWholeFile(path).value_or("");
     std::string_view text = bytes;
-    if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+    if (text.starts_with(kByteOrderMark)) text.remove_prefix(kByteOrderMark.size());
     return IniFile::FromBytes(text);
 }
 
@@ -63,14 +62,6 @@ std::string ReadCharacters(const IniFile& file, std::string_view section, std::s
 std::string ReadBytes(const IniFile& file, std::string_view section, std::string_view key,
                       std::size_t bufferSize) {
     return std::string(CutUtf8(file.Find(section, key).value_or(""), bufferSize - 1));
-}
-
-std::uint32_t LittleEndian32(const std::array<unsigned char, kOtherModelHeaderBytes>& header,
-                             std::size_t offset) {
-    return static_cast<std::uint32_t>(header[offset]) |
-           static_cast<std::uint32_t>(header[offset + 1]) << 8 |
-           static_cast<std::uint32_t>(header[offset + 2]) << 16 |
-           static_cast<std::uint32_t>(header[offset + 3]) << 24;
 }
 
 std::optional<CardIdentity> IdentifyOtherModel(const std::filesystem::path& setupFile) {
@@ -90,12 +81,12 @@ std::optional<CardIdentity> IdentifyOtherModel(const std::filesystem::path& setu
     CardIdentity identity;
     char firmware[40];
     std::snprintf(firmware, sizeof firmware, "%u.%u.%u",
-                  static_cast<unsigned>(LittleEndian32(header, kOtherModelMajorOffset)),
-                  static_cast<unsigned>(LittleEndian32(header, kOtherModelMinorOffset)),
-                  static_cast<unsigned>(LittleEndian32(header, kOtherModelPatchOffset)));
+                  static_cast<unsigned>(Le32(header.data() + kOtherModelMajorOffset)),
+                  static_cast<unsigned>(Le32(header.data() + kOtherModelMinorOffset)),
+                  static_cast<unsigned>(Le32(header.data() + kOtherModelPatchOffset)));
     identity.firmware = firmware;
     identity.model = std::string(FirstCharacters(Latin1ToUtf8(model), kOtherModelTextBuffer - 1));
-    std::uint32_t language = LittleEndian32(header, kOtherModelLanguageOffset);
+    std::uint32_t language = Le32(header.data() + kOtherModelLanguageOffset);
     if (language < std::size(kOtherModelLanguages))
         identity.language = std::string(kOtherModelLanguages[language]);
     return identity;

@@ -5,13 +5,6 @@
 namespace kx {
 namespace {
 
-constexpr int HexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
-}
-
 constexpr bool IsHex128(std::string_view text) {
     if (text.size() != 32) return false;
     for (char c : text)

@@ -16,13 +16,6 @@ using CipherContext = std::unique_ptr<EVP_CIPHER_CTX, CipherContextFree>;
 
 using Block32 = std::array<unsigned char, kPlainPasswordBytes>;
 
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
-}
-
 // Runs AES-128-CBC over exactly 32 bytes in a context made for this one call, so no chaining
 // state carries over from one value to the next.
 bool Crypt(bool encrypt, const AesKey& key, const AesVector& vector, const Block32& in,

@@ -18,6 +18,14 @@ using PlainPassword = FixedText<kPlainPasswordBytes>;
 using AesKey = std::array<unsigned char, 16>;
 using AesVector = std::array<unsigned char, 16>;
 
+// The value of one hexadecimal digit (either case); -1 for any other character.
+constexpr int HexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}
+
 // Decodes the first 64 characters of text (digits and A-F in either case; anything after them
 // is not looked at). Returns 0, or -1 when a character is not a hexadecimal digit, the text is
 // shorter than 64 characters or the cipher fails; on failure plain is left untouched.

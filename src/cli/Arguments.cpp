@@ -1,6 +1,7 @@
 #include "cli/Arguments.h"
 
 #include <cstdio>
+#include <cstdlib>
 
 namespace kx::cli {
 
@@ -31,6 +32,15 @@ std::optional<std::string> Arguments::Option(const std::string& name) const {
     for (const auto& [optionName, optionValue] : options_)
         if (optionName == name) value = optionValue;  // the last one given wins
     return value;
+}
+
+int IntOption(const Arguments& args, const std::string& name) {
+    auto text = args.Option(name);
+    if (!text || text->empty()) return -1;
+    char* end = nullptr;
+    long value = std::strtol(text->c_str(), &end, 10);
+    if (*end || value < 0 || value > 1000000) return -1;
+    return int(value);
 }
 
 int UsageError(const std::string& message) {

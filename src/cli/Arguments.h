@@ -27,6 +27,9 @@ class Arguments {
     std::string error_;
 };
 
+// A whole number option from 0 to 1,000,000; -1 when it is missing or anything else.
+int IntOption(const Arguments& args, const std::string& name);
+
 // Prints "kxcard: <message>" to standard error and returns the usage exit status (2).
 int UsageError(const std::string& message);
 // Prints "kxcard: <message>" to standard error and returns the failure exit status (1).

@@ -17,16 +17,6 @@ extern "C" {
 namespace kx::cli {
 namespace {
 
-// A non-negative decimal option value; -1 when missing or malformed.
-int IntOption(const Arguments& args, const std::string& name) {
-    auto text = args.Option(name);
-    if (!text || text->empty()) return -1;
-    char* end = nullptr;
-    long value = std::strtol(text->c_str(), &end, 10);
-    if (*end || value < 0 || value > 1000000) return -1;
-    return int(value);
-}
-
 int RunMakeDemoHere(const std::vector<std::string>& words) {
     Arguments args(words, {"--seconds", "--size", "--rear-size"}, {"--hevc", "--single", "--pair"});
     if (!args.ok()) return UsageError(args.error());

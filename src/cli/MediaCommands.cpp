@@ -44,16 +44,6 @@ struct Movie {
     MP4FILE files[2];
 };
 
-// A non-negative decimal option value; -1 when missing or malformed.
-int IntOption(const Arguments& args, const std::string& name) {
-    auto text = args.Option(name);
-    if (!text || text->empty()) return -1;
-    char* end = nullptr;
-    long value = std::strtol(text->c_str(), &end, 10);
-    if (*end || value < 0 || value > 1000000) return -1;
-    return int(value);
-}
-
 std::string TrackJson(const TRAKBOX& track) {
     const SampleEntryRecord* entry =
         track.stsd.PSampleEntry.empty() ? nullptr : &track.stsd.PSampleEntry[0];

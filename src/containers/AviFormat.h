@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "containers/ByteOrder.h"
+
 namespace kx {
 
 inline constexpr std::size_t kAviMainHeaderSize = 48;    // bytes of avih kept
@@ -79,21 +81,6 @@ struct AVIFILEINFO {
     bool repaired = false;  // the index was rebuilt by this open
 };
 
-// Little-endian field access.
-inline std::uint16_t Le16(const std::uint8_t* p) {
-    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
-inline std::uint32_t Le32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-inline void PutLe16(std::uint8_t* p, std::uint16_t v) {
-    p[0] = static_cast<std::uint8_t>(v);
-    p[1] = static_cast<std::uint8_t>(v >> 8);
-}
-inline void PutLe32(std::uint8_t* p, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
 inline bool IsFourCC(const void* bytes, std::string_view fourcc) {
     const char* p = static_cast<const char*>(bytes);
     return fourcc.size() == 4 && p[0] == fourcc[0] && p[1] == fourcc[1] && p[2] == fourcc[2] &&

@@ -198,9 +198,4 @@ bool AviFileWriter::Finish() {
     return ok;
 }
 
-std::uint32_t AviFileWriter::SampleCount(int stream) const {
-    if (stream < 0 || stream >= static_cast<int>(streams_.size())) return 0;
-    return streams_[static_cast<std::size_t>(stream)].samples;
-}
-
 }  // namespace kx

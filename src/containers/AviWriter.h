@@ -30,8 +30,6 @@ class AviFileWriter {
     // Writes the index and the final headers and closes the file.
     bool Finish();
 
-    std::uint32_t SampleCount(int stream) const;
-
   private:
     struct Stream {
         AviStreamHeader header;

@@ -1,5 +1,6 @@
 #pragma once
-// Big-endian integers as MP4 stores them, and four-character codes as 32-bit values.
+// Big-endian integers as MP4 stores them, little-endian ones as AVI, FAT and the camera's
+// version files store them, and four-character codes as 32-bit values.
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -35,6 +36,22 @@ inline void PutU32(std::uint8_t* p, std::uint32_t v) {
     p[1] = std::uint8_t(v >> 16);
     p[2] = std::uint8_t(v >> 8);
     p[3] = std::uint8_t(v);
+}
+
+// Little-endian field access.
+inline std::uint16_t Le16(const std::uint8_t* p) {
+    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+}
+inline std::uint32_t Le32(const std::uint8_t* p) {
+    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+inline void PutLe16(std::uint8_t* p, std::uint16_t v) {
+    p[0] = static_cast<std::uint8_t>(v);
+    p[1] = static_cast<std::uint8_t>(v >> 8);
+}
+inline void PutLe32(std::uint8_t* p, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
 }
 
 // An output buffer of big-endian fields; boxes are opened, filled and closed (size patched).

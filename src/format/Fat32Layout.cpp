@@ -5,17 +5,10 @@
 #include <cstring>
 #include <ctime>
 
+#include "containers/ByteOrder.h"
+
 namespace kx::format {
 namespace {
-
-void Put16(std::span<std::uint8_t> bytes, std::size_t offset, std::uint32_t value) {
-    bytes[offset] = static_cast<std::uint8_t>(value);
-    bytes[offset + 1] = static_cast<std::uint8_t>(value >> 8);
-}
-
-void Put32(std::span<std::uint8_t> bytes, std::size_t offset, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i) bytes[offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
-}
 
 void PutText(std::span<std::uint8_t> bytes, std::size_t offset, std::string_view text) {
     std::memcpy(bytes.data() + offset, text.data(), text.size());
@@ -116,22 +109,22 @@ void BuildBootSector(std::span<std::uint8_t> sector, const Fat32Geometry& layout
     sector[1] = 0x5A;
     sector[2] = 0x90;
     PutText(sector, 3, "MSWIN4.1");
-    Put16(sector, 11, size);
+    PutLe16(sector.data() + 11, size);
     sector[13] = kSectorsPerCluster;
-    Put16(sector, 14, kReservedSectors);
+    PutLe16(sector.data() + 14, kReservedSectors);
     sector[16] = kFatCount;
     sector[21] = kMediaFixedDisk;
-    Put16(sector, 24, std::min<std::uint32_t>(drive.sectorsPerTrack, 0xFFFF));
-    Put16(sector, 26, std::min<std::uint32_t>(drive.tracksPerCylinder, 0xFFFF));
-    Put32(sector, 28, hiddenSectors);
-    Put32(sector, 32, static_cast<std::uint32_t>(layout.totalSectors));
-    Put32(sector, 36, layout.fatSectors);
-    Put32(sector, 44, kRootCluster);
-    Put16(sector, 48, kFsInfoSector);
-    Put16(sector, 50, kBackupBootSector);
+    PutLe16(sector.data() + 24, std::min<std::uint32_t>(drive.sectorsPerTrack, 0xFFFF));
+    PutLe16(sector.data() + 26, std::min<std::uint32_t>(drive.tracksPerCylinder, 0xFFFF));
+    PutLe32(sector.data() + 28, hiddenSectors);
+    PutLe32(sector.data() + 32, static_cast<std::uint32_t>(layout.totalSectors));
+    PutLe32(sector.data() + 36, layout.fatSectors);
+    PutLe32(sector.data() + 44, kRootCluster);
+    PutLe16(sector.data() + 48, kFsInfoSector);
+    PutLe16(sector.data() + 50, kBackupBootSector);
     sector[64] = kDriveNumber;
     sector[66] = kExtendedBootSignature;
-    Put32(sector, 67, volumeId);
+    PutLe32(sector.data() + 67, volumeId);
     PutLabel(sector, 71);
     PutText(sector, 82, "FAT32   ");
     sector[510] = 0x55;
@@ -144,18 +137,19 @@ void BuildBootSector(std::span<std::uint8_t> sector, const Fat32Geometry& layout
 
 void BuildFsInfoSector(std::span<std::uint8_t> sector, const Fat32Geometry& layout) {
     std::fill_n(sector.begin(), layout.bytesPerSector, std::uint8_t{0});
-    Put32(sector, 0, kFsInfoLeadSignature);
-    Put32(sector, 484, kFsInfoStructSignature);
-    Put32(sector, 488, static_cast<std::uint32_t>(layout.clusterCount - 1));  // root uses one
-    Put32(sector, 492, kRootCluster + 1);
-    Put32(sector, 508, kFsInfoTrailSignature);
+    PutLe32(sector.data() + 0, kFsInfoLeadSignature);
+    PutLe32(sector.data() + 484, kFsInfoStructSignature);
+    PutLe32(sector.data() + 488,
+            static_cast<std::uint32_t>(layout.clusterCount - 1));  // root uses one
+    PutLe32(sector.data() + 492, kRootCluster + 1);
+    PutLe32(sector.data() + 508, kFsInfoTrailSignature);
 }
 
 void BuildFirstFatSector(std::span<std::uint8_t> sector) {
     std::fill(sector.begin(), sector.end(), std::uint8_t{0});
-    Put32(sector, 0, kFatMediaEntry);
-    Put32(sector, 4, kFatEndOfChain);
-    Put32(sector, 8, kFatEndOfChain);  // the root directory's single cluster
+    PutLe32(sector.data() + 0, kFatMediaEntry);
+    PutLe32(sector.data() + 4, kFatEndOfChain);
+    PutLe32(sector.data() + 8, kFatEndOfChain);  // the root directory's single cluster
 }
 
 void BuildRootDirectorySector(std::span<std::uint8_t> sector, const LocalTime& time) {
@@ -167,8 +161,8 @@ void BuildRootDirectorySector(std::span<std::uint8_t> sector, const LocalTime& t
         (time.hour & 31) << 11 | (time.minute & 63) << 5 | ((time.second / 2) & 31));
     const std::uint32_t fatDate =
         static_cast<std::uint32_t>((year - 1980) << 9 | (time.month & 15) << 5 | (time.day & 31));
-    Put16(sector, 22, fatTime);
-    Put16(sector, 24, fatDate);
+    PutLe16(sector.data() + 22, fatTime);
+    PutLe16(sector.data() + 24, fatDate);
 }
 
 }  // namespace kx::format

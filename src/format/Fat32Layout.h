@@ -23,7 +23,6 @@ inline constexpr std::uint64_t kMaximumCount = 0xFFFFFFFE;  // T and C upper lim
 inline constexpr std::uint32_t kZeroPieceSectors = 128;     // zeroing writes at most this much
 inline constexpr std::string_view kVolumeLabel = "KX-TMQ4";
 inline constexpr std::size_t kLabelFieldSize = 11;
-inline constexpr std::size_t kDirectoryEntrySize = 32;
 
 // The local time the volume id and the label entry's time stamp come from.
 struct LocalTime {

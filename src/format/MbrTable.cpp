@@ -1,15 +1,8 @@
 #include "format/MbrTable.h"
 
+#include "containers/ByteOrder.h"
+
 namespace kx::format {
-namespace {
-
-std::uint32_t Get32(std::span<const std::uint8_t> bytes, std::size_t offset) {
-    return static_cast<std::uint32_t>(bytes[offset]) | bytes[offset + 1] << 8 |
-           bytes[offset + 2] << 16 | static_cast<std::uint32_t>(bytes[offset + 3]) << 24;
-}
-
-}  // namespace
-
 std::optional<std::array<MbrEntry, kMbrPrimaryEntries>> ParseMbr(
     std::span<const std::uint8_t> sector) {
     if (sector.size() < kMbrSize || sector[510] != 0x55 || sector[511] != 0xAA) return {};
@@ -17,8 +10,8 @@ std::optional<std::array<MbrEntry, kMbrPrimaryEntries>> ParseMbr(
     for (unsigned i = 0; i < kMbrPrimaryEntries; ++i) {
         std::size_t offset = kMbrEntriesOffset + i * kMbrEntrySize;
         entries[i].type = sector[offset + kMbrEntryTypeOffset];
-        entries[i].start = Get32(sector, offset + 8);
-        entries[i].count = Get32(sector, offset + 12);
+        entries[i].start = Le32(sector.data() + offset + 8);
+        entries[i].count = Le32(sector.data() + offset + 12);
     }
     return entries;
 }

@@ -63,15 +63,7 @@ void DayMap::Add(const FileEntry& entry, std::uint32_t listIndex) {
     }
     int hour = HourOf(entry);
     if (hour < 0 || hour >= kHoursPerDay) return;  // an hour field out of range marks nothing
-    std::unique_ptr<HourEntry>& slot = last_->hours[hour];
-    int level = KindLevel(entry.kindCode);
-    if (!slot) {
-        slot = std::make_unique<HourEntry>();
-        slot->level = static_cast<std::uint8_t>(level);
-        slot->firstListIndex = listIndex;
-    } else if (slot->level < level) {
-        slot->level = static_cast<std::uint8_t>(level);
-    }
+    HourSlot(*last_, hour, KindLevel(entry.kindCode), listIndex);
 }
 
 DayEntry* DayMap::Find(std::int32_t date) const {

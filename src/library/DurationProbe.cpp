@@ -1,11 +1,12 @@
 #include "library/DurationProbe.h"
 
 #include <algorithm>
-#include <array>
 #include <climits>
 #include <cstring>
 #include <limits>
 
+#include "containers/AviReader.h"
+#include "containers/ByteOrder.h"
 #include "library/RecordingName.h"
 #include "platform/AtomicFile.h"
 
@@ -14,31 +15,15 @@ namespace {
 
 constexpr int kMaximumSkippedBoxes = 4;
 constexpr std::uint32_t kBoxHeaderSize = 8;
-constexpr std::uint32_t kMicrosecondsPerSecond = 1000000;
-constexpr std::size_t kAviMainHeaderSize = 48;
-// Camera AVI layout: "RIFF" size "AVI " "LIST" size "hdrl" "avih" size, then the header.
-constexpr long kAviListOffset = 12;
-constexpr long kAviMainHeaderOffset = 32;
-constexpr std::size_t kAviTotalFramesOffset = 16;
 
 bool ReadBytes(std::FILE* file, void* into, std::size_t count) {
     return std::fread(into, 1, count, file) == count;
 }
 
-std::uint32_t BigEndian32(const unsigned char* bytes) {
-    return (std::uint32_t{bytes[0]} << 24) | (std::uint32_t{bytes[1]} << 16) |
-           (std::uint32_t{bytes[2]} << 8) | std::uint32_t{bytes[3]};
-}
-
-std::uint32_t LittleEndian32(const unsigned char* bytes) {
-    return std::uint32_t{bytes[0]} | (std::uint32_t{bytes[1]} << 8) |
-           (std::uint32_t{bytes[2]} << 16) | (std::uint32_t{bytes[3]} << 24);
-}
-
 bool ReadBigEndian32(std::FILE* file, std::uint32_t& value) {
     unsigned char bytes[4];
     if (!ReadBytes(file, bytes, sizeof bytes)) return false;
-    value = BigEndian32(bytes);
+    value = GetU32(bytes);
     return true;
 }
 
@@ -52,7 +37,7 @@ struct BoxHeader {
 bool ReadBoxHeader(std::FILE* file, BoxHeader& header) {
     unsigned char bytes[kBoxHeaderSize];
     if (!ReadBytes(file, bytes, sizeof bytes)) return false;
-    header.size = BigEndian32(bytes);
+    header.size = GetU32(bytes);
     std::memcpy(header.type, bytes + 4, 4);
     return header.size >= kBoxHeaderSize;
 }
@@ -98,24 +83,6 @@ std::uint32_t ProbeMp4Seconds(const std::filesystem::path& path) {
     return seconds > kMaximumMp4Seconds ? 0 : seconds;
 }
 
-std::uint32_t ProbeAviSeconds(const std::filesystem::path& path) {
-    UniqueFile file = OpenFile(path, "rb");
-    if (!file) return 0;
-    unsigned char head[kAviMainHeaderOffset];
-    if (!ReadBytes(file.get(), head, sizeof head)) return 0;
-    if (std::memcmp(head, "RIFF", 4) != 0 || std::memcmp(head + 8, "AVI ", 4) != 0 ||
-        std::memcmp(head + kAviListOffset, "LIST", 4) != 0 ||
-        std::memcmp(head + kAviListOffset + 8, "hdrl", 4) != 0 ||
-        std::memcmp(head + kAviListOffset + 12, "avih", 4) != 0)
-        return 0;
-    std::array<unsigned char, kAviMainHeaderSize> mainHeader{};
-    if (!ReadBytes(file.get(), mainHeader.data(), mainHeader.size())) return 0;
-    std::uint32_t microsecondsPerFrame = LittleEndian32(mainHeader.data());
-    std::uint32_t totalFrames = LittleEndian32(mainHeader.data() + kAviTotalFramesOffset);
-    if (microsecondsPerFrame == 0 || microsecondsPerFrame > kMicrosecondsPerSecond) return 0;
-    return totalFrames / (kMicrosecondsPerSecond / microsecondsPerFrame);
-}
-
 int SpanMinutesForSeconds(std::uint32_t seconds) {
     if (seconds <= static_cast<std::uint32_t>(kOneMinuteSpanLimit)) return 1;
     std::uint32_t minutes = seconds / 60 + (seconds % 60 > kSpanSlackSeconds ? 1 : 0);
@@ -125,7 +92,7 @@ int SpanMinutesForSeconds(std::uint32_t seconds) {
 std::uint32_t ProbeDuration(FileEntry& entry, const std::filesystem::path& recordFolder) {
     std::filesystem::path file = recordFolder / entry.FileName();
     std::uint32_t seconds =
-        entry.scheme == kSchemeAvi ? ProbeAviSeconds(file) : ProbeMp4Seconds(file);
+        entry.scheme == kSchemeAvi ? ProbeAviDurationSeconds(file) : ProbeMp4Seconds(file);
     // A damaged AVI header can claim any frame count; the entry keeps a signed length.
     seconds = std::min<std::uint32_t>(seconds, INT32_MAX);
     entry.duration = static_cast<std::int32_t>(seconds);

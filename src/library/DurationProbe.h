@@ -21,10 +21,6 @@ inline constexpr int kMaximumSpanMinutes = 255;
 // gives 1.
 std::uint32_t ProbeMp4Seconds(const std::filesystem::path& file);
 
-// Total frames / (1000000 / microseconds per frame) of an AVI's `avih`; 0 when the header is
-// not where a camera AVI has it or the frame period is 0 or above one second.
-std::uint32_t ProbeAviSeconds(const std::filesystem::path& file);
-
 // Timeline minutes for a length: 1 up to 62 seconds, else whole minutes plus one when more
 // than 3 seconds are left over.
 int SpanMinutesForSeconds(std::uint32_t seconds);

@@ -14,6 +14,7 @@
 #include <string_view>
 
 #include "library/RecordingName.h"
+#include "platform/UniqueFd.h"
 
 namespace kx {
 namespace {
@@ -30,40 +31,6 @@ struct LinuxDirent64 {
     char d_name[];
 };
 
-class FolderDescriptor {
-  public:
-    explicit FolderDescriptor(const std::filesystem::path& folder)
-        : fd_(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {}
-    ~FolderDescriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    FolderDescriptor(const FolderDescriptor&) = delete;
-    FolderDescriptor& operator=(const FolderDescriptor&) = delete;
-    int get() const { return fd_; }
-
-  private:
-    int fd_;
-};
-
-char AsciiLower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-// The scheme whose extension the name ends in, -1 for none.
-int SchemeOfFileName(std::string_view fileName) {
-    if (fileName.size() <= kExtensionLength) return -1;
-    std::string_view dotted = fileName.substr(fileName.size() - kExtensionLength);
-    if (dotted[0] != '.') return -1;
-    for (int scheme = 0; scheme < kSchemeCount; ++scheme) {
-        std::string_view wanted = kSchemeExtensions[scheme];
-        bool same = true;
-        for (std::size_t i = 0; i < wanted.size(); ++i)
-            same = same && AsciiLower(dotted[i + 1]) == wanted[i];
-        if (same) return scheme;
-    }
-    return -1;
-}
-
 bool IsDirectory(int folderFd, unsigned char type, const char* name) {
     if (type == DT_DIR) return true;
     if (type != DT_UNKNOWN && type != DT_LNK) return false;
@@ -77,8 +44,8 @@ bool IsDirectory(int folderFd, unsigned char type, const char* name) {
 // part-way.
 bool ReadRecordingEntries(const std::filesystem::path& folder,
                           std::vector<std::unique_ptr<FileEntry>> (&found)[kSchemeCount]) {
-    FolderDescriptor dir(folder);
-    if (dir.get() < 0) return false;
+    UniqueFd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!dir.valid()) return false;
     std::unique_ptr<char[]> block(new char[kDirectoryBlockSize]);
     for (;;) {
         const long got = ::syscall(SYS_getdents64, dir.get(), block.get(), kDirectoryBlockSize);
@@ -124,8 +91,8 @@ ScanResult ScanFolder(CFileList& list, const std::filesystem::path& recordFolder
         for (std::unique_ptr<FileEntry>& entry : found[kSchemeAvi])
             entries.push_back(std::move(entry));
         std::vector<std::int32_t> dates;
-        for (const std::unique_ptr<FileEntry>& entry : entries)
-            if (dates.empty() || entry->date != dates.back()) dates.push_back(entry->date);
+        dates.reserve(entries.size());
+        for (const std::unique_ptr<FileEntry>& entry : entries) dates.push_back(entry->date);
         result.count = static_cast<int>(entries.size());
         result.dates = ScanDates(dates);
         list.InsertEntries(std::move(entries));

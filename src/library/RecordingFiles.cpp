@@ -12,18 +12,12 @@
 #include "app/Trace.h"
 #include "library/RecordingName.h"
 #include "platform/AtomicFile.h"
+#include "platform/UniqueFd.h"
 
 namespace kx {
 namespace {
 
 constexpr std::size_t kCopyBufferSize = 1 << 20;
-
-struct FdCloser {
-    int fd = -1;
-    ~FdCloser() {
-        if (fd >= 0) ::close(fd);
-    }
-};
 
 std::string Reason(const std::filesystem::path& path, const std::string& what) {
     return path.string() + ": " + what;
@@ -33,11 +27,10 @@ std::string Reason(const std::filesystem::path& path, const std::string& what) {
 bool CopyOneFile(const std::filesystem::path& source, const std::filesystem::path& target,
                  FileSetReport& report) {
     std::error_code error;
-    if (std::filesystem::exists(target, error) &&
-        std::filesystem::equivalent(source, target, error)) {
+    const bool existed = std::filesystem::exists(target, error);
+    if (existed && std::filesystem::equivalent(source, target, error)) {
         return true;  // the destination is the record folder itself: nothing to do
     }
-    const bool existed = std::filesystem::exists(target, error);
 
     UniqueFile input = OpenFile(source, "rb");
     if (!input) {
@@ -47,8 +40,8 @@ bool CopyOneFile(const std::filesystem::path& source, const std::filesystem::pat
     }
     std::string temporary =
         (target.parent_path() / ("." + target.filename().string() + ".kxcopy-XXXXXX")).string();
-    FdCloser output{::mkostemp(temporary.data(), O_CLOEXEC)};
-    if (output.fd < 0) {
+    UniqueFd output(::mkostemp(temporary.data(), O_CLOEXEC));
+    if (!output.valid()) {
         report.failed.push_back(Reason(target, std::strerror(errno)));
         Trace("CopyFileSet", __LINE__, "cannot write into %s\n", target.parent_path().c_str());
         return false;
@@ -64,7 +57,7 @@ bool CopyOneFile(const std::filesystem::path& source, const std::filesystem::pat
     for (;;) {
         std::size_t got = std::fread(buffer.data(), 1, buffer.size(), input.get());
         for (std::size_t written = 0; written < got;) {
-            ssize_t put = ::write(output.fd, buffer.data() + written, got - written);
+            ssize_t put = ::write(output.get(), buffer.data() + written, got - written);
             if (put < 0 && errno == EINTR) continue;
             if (put <= 0) return fail(put < 0 ? std::strerror(errno) : "nothing written");
             written += static_cast<std::size_t>(put);
@@ -74,10 +67,8 @@ bool CopyOneFile(const std::filesystem::path& source, const std::filesystem::pat
             break;
         }
     }
-    if (::fsync(output.fd) != 0) return fail(std::strerror(errno));
-    const int fd = output.fd;
-    output.fd = -1;
-    if (::close(fd) != 0) return fail(std::strerror(errno));
+    if (::fsync(output.get()) != 0) return fail(std::strerror(errno));
+    if (!output.Close()) return fail(std::strerror(errno));
 
     // Like a file copy of the platform, the copy keeps the recording's time.
     const std::filesystem::file_time_type written = std::filesystem::last_write_time(source, error);

@@ -60,7 +60,25 @@ int AviKindCode(std::string_view name) {
     return kind + offset;
 }
 
+char AsciiLower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
 }  // namespace
+
+int SchemeOfFileName(std::string_view fileName) {
+    if (fileName.size() <= kExtensionLength) return -1;
+    std::string_view dotted = fileName.substr(fileName.size() - kExtensionLength);
+    if (dotted[0] != '.') return -1;
+    for (int scheme = 0; scheme < kSchemeCount; ++scheme) {
+        std::string_view wanted = kSchemeExtensions[scheme];
+        bool same = true;
+        for (std::size_t i = 0; i < wanted.size(); ++i)
+            same = same && AsciiLower(dotted[i + 1]) == wanted[i];
+        if (same) return scheme;
+    }
+    return -1;
+}
 
 std::int32_t ReadDecimalField(std::string_view name, std::size_t first, std::size_t length) {
     std::int32_t value = 0;

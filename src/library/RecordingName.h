@@ -30,6 +30,10 @@ inline constexpr int kFirstCameraLCode = 8;
 inline constexpr int kCameraGroupNone = -1;
 inline constexpr int kMinimumYear = 1971;
 
+// The scheme whose extension (any letter case) the file name ends in after a non-empty stem;
+// -1 for none.
+int SchemeOfFileName(std::string_view fileName);
+
 struct ParsedName {
     std::int32_t date = 0;  // yyyymmdd
     std::int32_t time = 0;  // hhmmss

@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 namespace kx {
@@ -54,6 +56,16 @@ bool ReplaceFileAtomically(const std::filesystem::path& path, std::string_view b
 
 UniqueFile OpenFile(const std::filesystem::path& path, const char* mode) {
     return UniqueFile(std::fopen(path.c_str(), mode));
+}
+
+std::optional<std::string> ReadWholeFile(const std::filesystem::path& path) {
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error)) return std::nullopt;
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return std::nullopt;
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad()) return std::nullopt;
+    return bytes;
 }
 
 }  // namespace kx

@@ -2,6 +2,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <optional>
+#include <string>
 #include <string_view>
 
 namespace kx {
@@ -19,5 +21,9 @@ struct FileCloser {
 using UniqueFile = std::unique_ptr<std::FILE, FileCloser>;
 
 UniqueFile OpenFile(const std::filesystem::path& path, const char* mode);
+
+// The whole content of a regular file; empty when it is missing, not a regular file or cannot
+// be read to the end.
+std::optional<std::string> ReadWholeFile(const std::filesystem::path& path);
 
 }  // namespace kx

@@ -1,8 +1,6 @@
 #include "platform/IniFile.h"
 
 #include <cstdint>
-#include <fstream>
-#include <iterator>
 
 #include "platform/AtomicFile.h"
 
@@ -58,12 +56,9 @@ std::optional<IniFile> IniFile::Read(const std::filesystem::path& path) {
     std::error_code error;
     auto status = std::filesystem::status(path, error);
     if (status.type() == std::filesystem::file_type::not_found) return IniFile{};
-    if (status.type() != std::filesystem::file_type::regular) return std::nullopt;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) return std::nullopt;
-    return FromBytes(bytes);
+    std::optional<std::string> bytes = ReadWholeFile(path);
+    if (!bytes) return std::nullopt;
+    return FromBytes(*bytes);
 }
 
 IniFile IniFile::Load(const std::filesystem::path& path) {

@@ -94,12 +94,11 @@ void AudioPlayback::AudPlay(VideoChannel& source, std::int32_t size, std::uint32
         Queue(sample, static_cast<std::size_t>(size));
         return;
     }
-    PacketPtr packet(av_packet_alloc());
-    if (!decoder_ || !packet) return;
-    packet->data = const_cast<std::uint8_t*>(sample);
-    packet->size = size;
+    if (!decoder_ || !packet_) return;
+    packet_->data = const_cast<std::uint8_t*>(sample);
+    packet_->size = size;
     av_frame_unref(frame_.get());
-    if (avcodec_send_packet(decoder_.get(), packet.get()) < 0 ||
+    if (avcodec_send_packet(decoder_.get(), packet_.get()) < 0 ||
         avcodec_receive_frame(decoder_.get(), frame_.get()) < 0) {
         Trace("CDispWnd::AudPlay", __LINE__, "Audio Decoding Failed. %s\n", source.path().c_str());
         return;

@@ -19,7 +19,7 @@ inline constexpr int kMaxQueuedAudioBlocks = 8;
 
 class AudioPlayback {
   public:
-    explicit AudioPlayback(WaveOut& device) : device_(device) {}
+    explicit AudioPlayback(WaveOut& device) : device_(device), packet_(av_packet_alloc()) {}
     ~AudioPlayback() { AudStop(); }
 
     // The recording's sound: a decoder for compressed audio, or PCM in the output format.
@@ -52,6 +52,7 @@ class AudioPlayback {
     WaveFormat format_;
     CodecContextPtr decoder_;
     FramePtr frame_;
+    PacketPtr packet_;  // reused for every block: it only points at the read bytes
     SwrContextPtr resampler_;
     std::vector<std::uint8_t> converted_;
 };

@@ -30,9 +30,6 @@ struct SwrFree {
 struct FormatInputClose {
     void operator()(AVFormatContext* context) const noexcept { avformat_close_input(&context); }
 };
-struct DictionaryFree {
-    void operator()(AVDictionary* dictionary) const noexcept { av_dict_free(&dictionary); }
-};
 
 using CodecContextPtr = std::unique_ptr<AVCodecContext, CodecContextFree>;
 using FramePtr = std::unique_ptr<AVFrame, FrameFree>;
@@ -40,12 +37,5 @@ using PacketPtr = std::unique_ptr<AVPacket, PacketFree>;
 using SwsContextPtr = std::unique_ptr<SwsContext, SwsFree>;
 using SwrContextPtr = std::unique_ptr<SwrContext, SwrFree>;
 using FormatInputPtr = std::unique_ptr<AVFormatContext, FormatInputClose>;
-
-// The text of an FFmpeg error code.
-inline std::string FfmpegError(int code) {
-    char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(code, text, sizeof text);
-    return text;
-}
 
 }  // namespace kx

@@ -3,14 +3,13 @@
 #include "app/Trace.h"
 #include "containers/ByteOrder.h"
 #include "containers/Mp4File.h"
+#include "containers/Mp4Writer.h"
 #include "player/FrameRate.h"
 #include "player/KeyGroupAppender.h"
 #include "player/SyncPlayer.h"
 
 namespace kx {
 namespace {
-
-constexpr std::size_t kSampleRecordBytes = 16;
 
 // One sample record of the media data.
 struct SampleRecordView {
@@ -25,8 +24,8 @@ struct SampleRecordView {
 // Reads the record at position (holding the channel's file mutex); false at the end of data.
 bool ReadRecord(VideoChannel& channel, std::uint32_t position, std::uint32_t end,
                 SampleRecordView& record) {
-    if (position == 0 || std::uint64_t{position} + kSampleRecordBytes > end) return false;
-    std::uint8_t bytes[kSampleRecordBytes];
+    if (position == 0 || std::uint64_t{position} + kSampleRecordSize > end) return false;
+    std::uint8_t bytes[kSampleRecordSize];
     {
         std::lock_guard lock(channel.fileMutex());
         if (!channel.ReadAt(position, bytes, sizeof bytes)) return false;
@@ -35,7 +34,7 @@ bool ReadRecord(VideoChannel& channel, std::uint32_t position, std::uint32_t end
     record.key = GetU16(bytes + 2);
     record.time = GetU32(bytes + 4);
     record.size = GetU32(bytes + 8);
-    std::uint64_t data = std::uint64_t{position} + kSampleRecordBytes + GetU32(bytes + 12);
+    std::uint64_t data = std::uint64_t{position} + kSampleRecordSize + GetU32(bytes + 12);
     std::uint64_t next = data + record.size;
     if (next > end || record.size == 0 || record.size > static_cast<std::uint32_t>(kMaxSampleBytes))
         return false;

@@ -65,7 +65,6 @@ class SyncPlayer {
     bool waiting() const { return waitCount_ > 0; }
     int speed() const { return speed_; }
     bool rearPresent() const { return rearPresent_; }
-    bool swapped() const { return swap_; }
     void SetSwap(bool swap) { swap_ = swap; }
     void SetFlip(int flip) { flip_ = flip; }
     int flip() const { return flip_; }
@@ -82,7 +81,6 @@ class SyncPlayer {
     bool running() const { return run_.load(); }
     void SetRearPresent(bool present) { rearPresent_ = present; }
     void SetKeyFramesOnlyAllowed(bool allowed) { keyFramesOnlyAllowed_ = allowed; }
-    void SetPlayMode(int mode) { playMode_ = mode; }
     int startOffset() const { return startOffset_; }
     void Post(PlayCode code, std::intptr_t value);
     void PostPrepared();

@@ -45,7 +45,11 @@ std::string DecoderThreadCountText(unsigned processorCount) {
 }
 
 VideoChannel::VideoChannel(int channel, SampleIndex& index)
-    : channel_(channel), index_(index), frame_(av_frame_alloc()), planar_(av_frame_alloc()) {}
+    : channel_(channel),
+      index_(index),
+      frame_(av_frame_alloc()),
+      planar_(av_frame_alloc()),
+      sendPacket_(av_packet_alloc()) {}
 
 VideoChannel::~VideoChannel() {
     StopPlay(false);
@@ -154,11 +158,10 @@ bool VideoChannel::Send(std::int32_t size, std::uint32_t offset) {
         Trace("CDrawWnd::Decode", __LINE__, "Video Data Read Failed. %s\n", PathText(path_));
         return false;
     }
-    PacketPtr packet(av_packet_alloc());
-    if (!packet) return false;
-    packet->data = packet_.data();
-    packet->size = size;
-    int sent = avcodec_send_packet(decoder_.get(), packet.get());
+    if (!sendPacket_) return false;
+    sendPacket_->data = packet_.data();
+    sendPacket_->size = size;
+    int sent = avcodec_send_packet(decoder_.get(), sendPacket_.get());
     if (sent < 0 && sent != AVERROR(EAGAIN)) {
         Trace("CDrawWnd::Decode", __LINE__, "Video Decoding send Failed. %s\n", PathText(path_));
         return false;
@@ -445,10 +448,9 @@ bool VideoChannel::Rebuild(std::FILE* cacheFile) {
 
 void VideoChannel::ResetStep(bool redecode) {
     if (redecode && nextSample_ > 0) {
-        std::size_t target = nextSample_;
-        std::size_t sample = KeyAtOrBefore(target - 1);
+        // After the flush DecodeEntry decodes the group up to the last sample again.
         FlushDecoder();
-        while (sample < target) DecodeEntry(sample++);
+        DecodeEntry(nextSample_ - 1);
     }
     stepCache_.Invalidate();
     repeatCounter_ = 0;

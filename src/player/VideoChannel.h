@@ -120,7 +120,6 @@ class VideoChannel {
     int width() const { return width_; }
     int height() const { return height_; }
     std::uint32_t baseOffset() const { return baseOffset_; }
-    int repeatLength() const { return repeatLength_; }
     std::size_t nextSample() const { return nextSample_; }
     void SetNextSample(std::size_t next) { nextSample_ = next; }
     std::size_t entryCount() const { return index_.size(); }
@@ -130,7 +129,6 @@ class VideoChannel {
     // recordings), holding the file mutex.
     bool WriteData(std::uint32_t offset, const std::uint8_t* data, std::size_t size);
     int decoderDelay() const;
-    int cachePosition() const { return stepCache_.position; }
     const StepCache& stepCache() const { return stepCache_; }
     // Pictures decoded since the channel was prepared (for tests and benchmarks).
     int decodedPictures() const { return decodedPictures_; }
@@ -175,7 +173,8 @@ class VideoChannel {
     std::vector<std::uint8_t> packet_;
     std::vector<std::uint8_t> conversion_;
     FramePtr frame_;
-    FramePtr planar_;  // a picture converted to 4:2:0 when the decoder gives another layout
+    FramePtr planar_;       // a picture converted to 4:2:0 when the decoder gives another layout
+    PacketPtr sendPacket_;  // reused for every sample: it only points at packet_
     SwsContextPtr scaler_;
     SwsContextPtr planarScaler_;
 

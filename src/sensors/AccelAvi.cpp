@@ -5,6 +5,7 @@
 #include <cstring>
 #include <limits>
 
+#include "containers/ByteOrder.h"
 #include "sensors/Rec3GF.h"
 
 namespace kx {
@@ -13,9 +14,7 @@ namespace {
 constexpr std::size_t kAxesBytes = 12;
 
 float LittleEndianFloat(const std::uint8_t* p) {
-    std::uint32_t bits = static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-                         static_cast<std::uint32_t>(p[2]) << 16 |
-                         static_cast<std::uint32_t>(p[3]) << 24;
+    std::uint32_t bits = Le32(p);
     float value;
     std::memcpy(&value, &bits, sizeof value);
     return value;

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "containers/ByteOrder.h"
 #include "sensors/NmeaScan.h"
 
 namespace kx {
@@ -46,10 +47,7 @@ void AviGpsSentenceList::AddSentence(std::span<const std::uint8_t> sentence) {
     if (!hasData_) {
         std::uint32_t offset = chunkIndex_ * 100;
         buffer_[0] = 1;
-        buffer_[1] = static_cast<std::uint8_t>(offset >> 24);
-        buffer_[2] = static_cast<std::uint8_t>(offset >> 16);
-        buffer_[3] = static_cast<std::uint8_t>(offset >> 8);
-        buffer_[4] = static_cast<std::uint8_t>(offset);
+        PutU32(buffer_.data() + 1, offset);
         hasData_ = true;
     }
     buffer_[end_] = static_cast<std::uint8_t>(sentence.size() + 1);
@@ -61,8 +59,7 @@ void AviGpsSentenceList::AddSentence(std::span<const std::uint8_t> sentence) {
 std::size_t ParseGpsAvi(GpsTrack& track, std::span<const std::uint8_t> list,
                         std::int32_t startKey) {
     if (list.size() < kAviGpsListHeaderSize || list[0] == 0) return 0;
-    std::int32_t listOffset = static_cast<std::int32_t>(static_cast<std::uint32_t>(list[1]) << 24 |
-                                                        list[2] << 16 | list[3] << 8 | list[4]);
+    std::int32_t listOffset = static_cast<std::int32_t>(GetU32(list.data() + 1));
     std::int64_t base = 0;
     std::size_t appended = 0;
     std::size_t at = kAviGpsListHeaderSize;

@@ -3,18 +3,10 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "containers/ByteOrder.h"
+
 namespace kx {
 namespace {
-
-std::uint16_t Be16(const std::uint8_t* p) {
-    return static_cast<std::uint16_t>(p[0] << 8 | p[1]);
-}
-
-std::uint64_t Be64(const std::uint8_t* p) {
-    std::uint64_t value = 0;
-    for (int i = 0; i < 8; ++i) value = value << 8 | p[i];
-    return value;
-}
 
 // The decimal number written as "<whole>.<fraction>" with the given fraction format, read back:
 // fraction digits are taken as they are written ("%u" gives 12.5 for 5, "%04u" 12.0005).
@@ -31,9 +23,9 @@ std::size_t ParseGpsBin(GpsTrack& track, std::span<const std::uint8_t> data, std
     std::size_t appended = 0;
     for (std::size_t at = 0; data.size() - at >= kGpsRecordSize; at += kGpsRecordSize) {
         const std::uint8_t* record = data.data() + at;
-        std::uint16_t type = Be16(record);
-        std::uint16_t comma = Be16(record + 2);
-        std::uint64_t stamp = Be64(record + 4);
+        std::uint16_t type = GetU16(record);
+        std::uint16_t comma = GetU16(record + 2);
+        std::uint64_t stamp = GetU64(record + 4);
         char quality = static_cast<char>(record[38]);
         char status = static_cast<char>(record[39]);
         if (type != 1 || comma != 0x002C || stamp == 0) continue;
@@ -43,9 +35,9 @@ std::size_t ParseGpsBin(GpsTrack& track, std::span<const std::uint8_t> data, std
         GPS_NODE fix;
         fix.lat_ref = static_cast<char>(record[24]);
         fix.lon_ref = static_cast<char>(record[29]);
-        fix.latitude = DecimalFromParts(Be16(record + 20), Be16(record + 22), "%u.%04u");
-        fix.longitude = DecimalFromParts(Be16(record + 25), Be16(record + 27), "%u.%04u");
-        fix.speed = DecimalFromParts(Be16(record + 30), Be16(record + 32), "%u.%u");
+        fix.latitude = DecimalFromParts(GetU16(record + 20), GetU16(record + 22), "%u.%04u");
+        fix.longitude = DecimalFromParts(GetU16(record + 25), GetU16(record + 27), "%u.%04u");
+        fix.speed = DecimalFromParts(GetU16(record + 30), GetU16(record + 32), "%u.%u");
         if (fix.lat_ref == 'S') fix.latitude = -fix.latitude;
         if (fix.lon_ref == 'W') fix.longitude = -fix.longitude;
         // A signed difference: a fix stamped just before the start time gets a key just before

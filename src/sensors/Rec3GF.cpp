@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "containers/ByteOrder.h"
+
 namespace kx {
 
 std::int16_t ClampAxis(std::int16_t value) {
@@ -9,14 +11,9 @@ std::int16_t ClampAxis(std::int16_t value) {
 }
 
 Rec3GF ReadRec3GF(std::span<const std::uint8_t, kRec3GFSize> bytes) {
-    auto be16 = [&](std::size_t at) {
-        return static_cast<std::int16_t>(
-            static_cast<std::uint16_t>(bytes[at] << 8 | bytes[at + 1]));
-    };
+    auto be16 = [&](std::size_t at) { return static_cast<std::int16_t>(GetU16(&bytes[at])); };
     Rec3GF record;
-    record.time = static_cast<std::int32_t>(static_cast<std::uint32_t>(bytes[0]) << 24 |
-                                            static_cast<std::uint32_t>(bytes[1]) << 16 |
-                                            static_cast<std::uint32_t>(bytes[2]) << 8 | bytes[3]);
+    record.time = static_cast<std::int32_t>(GetU32(bytes.data()));
     record.x = ClampAxis(be16(4));
     record.y = ClampAxis(be16(6));
     record.z = ClampAxis(be16(8));
@@ -24,17 +21,10 @@ Rec3GF ReadRec3GF(std::span<const std::uint8_t, kRec3GFSize> bytes) {
 }
 
 void WriteRec3GF(const Rec3GF& record, std::span<std::uint8_t, kRec3GFSize> bytes) {
-    auto time = static_cast<std::uint32_t>(record.time);
-    bytes[0] = static_cast<std::uint8_t>(time >> 24);
-    bytes[1] = static_cast<std::uint8_t>(time >> 16);
-    bytes[2] = static_cast<std::uint8_t>(time >> 8);
-    bytes[3] = static_cast<std::uint8_t>(time);
+    PutU32(bytes.data(), static_cast<std::uint32_t>(record.time));
     std::int16_t axes[3] = {record.x, record.y, record.z};
-    for (int i = 0; i < 3; ++i) {
-        auto value = static_cast<std::uint16_t>(axes[i]);
-        bytes[4 + 2 * i] = static_cast<std::uint8_t>(value >> 8);
-        bytes[5 + 2 * i] = static_cast<std::uint8_t>(value);
-    }
+    for (int i = 0; i < 3; ++i)
+        PutU16(bytes.data() + 4 + 2 * i, static_cast<std::uint16_t>(axes[i]));
 }
 
 std::vector<Rec3GF> ReadRecords3GF(std::span<const std::uint8_t> block) {

@@ -1,24 +1,17 @@
 #include "sensors/SensorFile.h"
 
 #include <cstdio>
-#include <memory>
 
 #include "app/Trace.h"
+#include "platform/AtomicFile.h"
 
 namespace kx {
-namespace {
-
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-
-}  // namespace
 
 std::optional<std::size_t> SetData(const std::filesystem::path& path,
                                    std::span<std::uint8_t> buffer) {
     constexpr const char* kTag = "CDispCtrlDlg::SetData";
     if (buffer.empty()) return std::nullopt;
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+    UniqueFile file = OpenFile(path, "rb");
     if (!file) {
         Trace(kTag, __LINE__, "%s file open failed\n", path.c_str());
         return std::nullopt;

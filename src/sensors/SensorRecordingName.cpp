@@ -13,24 +13,6 @@ constexpr char kParkedEventLetter = 'I';
 // An AVI name ending in this letter was recorded in parking mode, event or not.
 constexpr char kAviParkingLast = 'P';
 
-char AsciiLower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-// The scheme whose extension the file has, -1 for none.
-int SchemeOfExtension(const std::filesystem::path& file) {
-    std::string extension = file.extension().string();
-    if (extension.size() != kExtensionLength) return -1;
-    for (int scheme = 0; scheme < kSchemeCount; ++scheme) {
-        std::string_view wanted = kSchemeExtensions[scheme];
-        bool same = true;
-        for (std::size_t i = 0; i < wanted.size(); ++i)
-            same = same && AsciiLower(extension[i + 1]) == wanted[i];
-        if (same) return scheme;
-    }
-    return -1;
-}
-
 // The kind letter of a scheme-0 name: the one before the camera letter F, R or L, or the last
 // letter (before a trailing S) when there is no camera letter.
 char Mp4KindLetter(std::string_view name) {
@@ -52,7 +34,7 @@ bool IsParkingRecording(std::string_view name, int scheme) {
 }
 
 std::optional<NamedRecording> NameRecording(const std::filesystem::path& file) {
-    int scheme = SchemeOfExtension(file);
+    int scheme = SchemeOfFileName(file.filename().string());
     if (scheme < 0) return std::nullopt;
     std::string name = file.stem().string();
     std::optional<ParsedName> parsed = ParseRecordingName(name, scheme);

@@ -327,8 +327,8 @@ TEST(FirmwareVersion, NumberAndLabel) {
     EXPECT_EQ(FirmwareVersionLabel(1002), "V1.002");
     EXPECT_EQ(FirmwareVersionLabel(0), "V0.000");
     EXPECT_EQ(FirmwareVersionLabel(12345), "V12.345");
-    // Absurd texts wrap instead of overflowing.
-    EXPECT_NO_FATAL_FAILURE(FirmwareVersionNumber("99999999999999.99999999999"));
+    // Absurd texts wrap (modulo 2^32) instead of overflowing.
+    EXPECT_EQ(FirmwareVersionNumber("99999999999999.99999999999"), -1509891049);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "LibraryFixtures.h"
+#include "containers/AviReader.h"
 #include "library/CFileList.h"
 #include "support/RunProcess.h"
 #include "support/TempDir.h"
@@ -82,17 +83,17 @@ TEST(DurationProbe, AviMainHeader) {
     };
     for (const Case& c : cases) {
         test::WriteFileBytes(dir / "probe.avi", test::AviFile(c.microsecondsPerFrame, c.frames));
-        EXPECT_EQ(ProbeAviSeconds(dir / "probe.avi"), c.seconds) << c.microsecondsPerFrame;
+        EXPECT_EQ(ProbeAviDurationSeconds(dir / "probe.avi"), c.seconds) << c.microsecondsPerFrame;
     }
     std::string good = test::AviFile(40000, 250);
     for (std::size_t at : {0, 8, 12, 20, 24}) {
         std::string broken = good;
         broken[at] = 'X';
         test::WriteFileBytes(dir / "probe.avi", broken);
-        EXPECT_EQ(ProbeAviSeconds(dir / "probe.avi"), 0u) << at;
+        EXPECT_EQ(ProbeAviDurationSeconds(dir / "probe.avi"), 0u) << at;
     }
     test::WriteFileBytes(dir / "probe.avi", good.substr(0, 60));  // header cut short
-    EXPECT_EQ(ProbeAviSeconds(dir / "probe.avi"), 0u);
+    EXPECT_EQ(ProbeAviDurationSeconds(dir / "probe.avi"), 0u);
 }
 
 TEST(DurationProbe, SpanMinutes) {
@@ -141,7 +142,7 @@ TEST(DurationProbe, FilesWrittenByFfmpeg) {
     }
     EXPECT_EQ(ProbeMp4Seconds(dir / "clip.mp4"), 3u);
     EXPECT_EQ(ProbeMp4Seconds(dir / "fast.mp4"), 3u);
-    EXPECT_EQ(ProbeAviSeconds(dir / "clip.avi"), 3u);
+    EXPECT_EQ(ProbeAviDurationSeconds(dir / "clip.avi"), 3u);
 }
 
 }  // namespace
