@@ -65,7 +65,6 @@ int main(int argc, char** argv) {
         return channel.CreatePresenter(std::make_unique<kx::CNullDraw>(kx::kDisplayYv12, false));
     };
     kx::SyncPlayer player(front, rear, audioIndex, environment);
-    player.SetSpeed(kx::kNormalSpeed);
 
     auto start = Clock::now();
     auto source = kx::MakeIndexSource(file, {}, false);

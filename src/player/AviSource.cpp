@@ -51,7 +51,7 @@ bool AviSource::Prepare(SyncPlayer& player) {
             height = static_cast<int>(info_.mainHeader.height);
         }
         if (!channel.SetPlay(path_, true) ||
-            !channel.OpenVCodec(kCodecIdAvc, width, height, nullptr, 0))
+            !channel.OpenVCodec(kCodecAvc1, width, height, nullptr, 0))
             return false;
         channel.SetFrameRate(AviFrameRate(header.rate, header.scale));
         return true;

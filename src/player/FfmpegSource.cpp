@@ -59,7 +59,7 @@ bool FfmpegSource::Connect(SyncPlayer& player) {
     }
     const AVStream& video = *context->streams[videoStream_];
     const AVCodecParameters& parameters = *video.codecpar;
-    int codecId = parameters.codec_id == AV_CODEC_ID_HEVC ? kCodecIdHevc : kCodecIdAvc;
+    int codecId = parameters.codec_id == AV_CODEC_ID_HEVC ? kCodecHvc1 : kCodecAvc1;
     if (!player.front().OpenVCodec(codecId, parameters.width, parameters.height,
                                    parameters.extradata, parameters.extradata_size)) {
         Trace(tag, __LINE__, "video codec open failed %s\n", path_.c_str());

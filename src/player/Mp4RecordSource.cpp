@@ -67,20 +67,19 @@ const TRAKBOX* Track(const MP4FILE& movie, std::uint32_t trackId) {
     return nullptr;
 }
 
-// Parses a movie of the earlier layout into its layout (repairing a damaged file as the
-// reader does on every open).
-bool LayoutOfFile(const std::filesystem::path& path, Mp4Layout& layout) {
+}  // namespace
+
+int Mp4Kind(const std::filesystem::path& path, Mp4Layout& layout) {
     MP4FILE files[2]{};
     files[0].gpsLength = files[0].accLength = -1;
     files[1].gpsLength = files[1].accLength = -1;
-    bool ok =
-        ValidMP4(path, files, false) == 1 && !files[0].newFormat && Mp4LayoutOf(files[0], layout);
+    int valid = ValidMP4(path, files, false);
+    bool records = !files[0].newFormat && Mp4LayoutOf(files[0], layout);
+    int kind = valid == 1 ? (records ? 1 : 2) : (files[0].newFormat ? 2 : 0);
     ReleaseMP4(files[0]);
     ReleaseMP4(files[1]);
-    return ok;
+    return kind;
 }
-
-}  // namespace
 
 bool Mp4LayoutOf(const MP4FILE& movie, Mp4Layout& layout) {
     const KvviRecord* video = VideoHeader(movie);
@@ -121,7 +120,7 @@ bool Mp4RecordSource::Prepare(SyncPlayer& player) {
     if (front_.mediaEnd <= front_.mediaStart) return false;
 
     bool rearWanted = !rearPath_.empty();
-    bool rearOk = rearWanted && LayoutOfFile(rearPath_, rear_);
+    bool rearOk = rearWanted && Mp4Kind(rearPath_, rear_) == 1;
     if (rearWanted && !rearOk)
         Trace("CDrawWnd::ValidMP4", __LINE__, "%s file open failed\n", rearPath_.c_str());
 

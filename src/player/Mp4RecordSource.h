@@ -32,6 +32,10 @@ struct Mp4Layout {
 
 // The layout of a parsed movie; false when it has no camera video header or no such track.
 bool Mp4LayoutOf(const MP4FILE& movie, Mp4Layout& layout);
+// Opens a recording (repairing a damaged file as the reader does on every open): 1 earlier
+// layout, its layout filled in; 2 later layout (or a playable MP4 without the camera's headers,
+// which FFmpeg can still demultiplex); 0 not playable.
+int Mp4Kind(const std::filesystem::path& path, Mp4Layout& layout);
 
 class Mp4RecordSource : public IndexSource {
   public:

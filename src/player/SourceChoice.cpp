@@ -18,20 +18,6 @@ std::string LowerExtension(const std::filesystem::path& path) {
     return extension;
 }
 
-// 1 earlier layout, 2 later layout (or a playable MP4 without the camera's headers, which
-// FFmpeg can still demultiplex), 0 not playable. A damaged file is repaired first.
-int Mp4Kind(const std::filesystem::path& path, Mp4Layout& layout) {
-    MP4FILE files[2]{};
-    files[0].gpsLength = files[0].accLength = -1;
-    files[1].gpsLength = files[1].accLength = -1;
-    int valid = ValidMP4(path, files, false);
-    bool records = !files[0].newFormat && Mp4LayoutOf(files[0], layout);
-    int kind = valid == 1 ? (records ? 1 : 2) : (files[0].newFormat ? 2 : 0);
-    ReleaseMP4(files[0]);
-    ReleaseMP4(files[1]);
-    return kind;
-}
-
 }  // namespace
 
 std::unique_ptr<IndexSource> MakeIndexSource(const std::filesystem::path& front,

@@ -11,9 +11,7 @@
 #include <memory>
 #include <vector>
 
-extern "C" {
-#include <libavutil/frame.h>
-}
+#include "player/FfmpegHandles.h"
 
 namespace kx {
 
@@ -42,10 +40,6 @@ class StepCache {
     int position = -1;  // the current cache position; -1 when nothing is cached
 
   private:
-    struct FrameFree {
-        void operator()(AVFrame* frame) const noexcept { av_frame_free(&frame); }
-    };
-
     std::uint64_t Offset(int position) const;
     std::vector<iovec> Rows(const AVFrame& picture) const;
 
@@ -54,7 +48,7 @@ class StepCache {
     int height_ = 0;
     std::vector<std::uint8_t> valid_;
     // The picture read back last; handed out by reference, its buffer is reused.
-    mutable std::unique_ptr<AVFrame, FrameFree> readBack_;
+    mutable FramePtr readBack_;
 };
 
 }  // namespace kx

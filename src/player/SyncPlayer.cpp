@@ -364,9 +364,7 @@ void SyncPlayer::MoveAudioToPicture() {
         nextAudio_ = 0;
         return;
     }
-    long pictureEntry = static_cast<long>(front_.nextSample()) - 1 - front_.decoderDelay();
-    std::int32_t pictureTime =
-        front_.index().At(static_cast<std::size_t>(std::max(0L, pictureEntry))).time;
+    std::int32_t pictureTime = front_.ShownTime();
     std::size_t count = audioIndex_.size();
     std::size_t passed = 0;
     for (std::size_t i = 0; i < count; ++i) {
@@ -436,9 +434,7 @@ void SyncPlayer::Seek(std::int32_t timeMs) {
     stepped_ = false;
     if (front_.DecodeToFrame()) front_.DrawFrame(flip_, true);
     if (rearPresent_ && rear_.DecodeToFrame()) rear_.DrawFrame(flip_, true);
-    long shownEntry = static_cast<long>(front_.nextSample()) - front_.decoderDelay() - 1;
-    Post(PlayCode::Position,
-         front_.index().At(static_cast<std::size_t>(std::max(0L, shownEntry))).time);
+    Post(PlayCode::Position, front_.ShownTime());
 }
 
 void SyncPlayer::SetSpeed(int index) {
@@ -463,11 +459,7 @@ void SyncPlayer::Step(bool backward) {
         int position = backward ? channel.StepPrev(stepFile_) : channel.StepNext(stepFile_);
         if (position < 0) return;
         channel.DrawFrame(flip_, true);
-        if (&channel == &front_) {
-            long shownEntry = static_cast<long>(channel.nextSample()) - 1 - channel.decoderDelay();
-            Post(PlayCode::Position,
-                 channel.index().At(static_cast<std::size_t>(std::max(0L, shownEntry))).time);
-        }
+        if (&channel == &front_) Post(PlayCode::Position, channel.ShownTime());
     };
     stepChannel(front_);
     if (rearPresent_) stepChannel(rear_);

@@ -76,7 +76,7 @@ void VideoChannel::SetFile(UniqueFile file) {
 bool VideoChannel::OpenVCodec(int codecId, int width, int height, const std::uint8_t* extradata,
                               int extradataSize) {
     const AVCodec* codec =
-        avcodec_find_decoder(codecId == kCodecIdHevc ? AV_CODEC_ID_HEVC : AV_CODEC_ID_H264);
+        avcodec_find_decoder(codecId == kCodecHvc1 ? AV_CODEC_ID_HEVC : AV_CODEC_ID_H264);
     CodecContextPtr context(codec ? avcodec_alloc_context3(codec) : nullptr);
     if (!context || width < 0 || height < 0 || extradataSize < 0) {
         Trace("CDrawWnd::OpenVCodec", __LINE__, "video codec open failed\n");
@@ -115,6 +115,11 @@ int VideoChannel::decoderDelay() const {
     return std::max(0, decoder_->delay) + std::max(0, decoder_->has_b_frames);
 }
 
+std::int32_t VideoChannel::ShownTime() const {
+    long shownEntry = static_cast<long>(nextSample_) - 1 - decoderDelay();
+    return index_.At(static_cast<std::size_t>(std::max(0L, shownEntry))).time;
+}
+
 bool VideoChannel::ReadData(std::int32_t size, std::uint32_t offset) {
     if (size <= 0 || size > kMaxSampleBytes) {
         Trace("CDrawWnd::ReadData", __LINE__, "Video Data malloc Failed. Size(%d) %s\n", size,
@@ -128,10 +133,7 @@ bool VideoChannel::ReadData(std::int32_t size, std::uint32_t offset) {
         packet_.resize(needed);
     }
     std::lock_guard lock(fileMutex_);
-    if (!file_ || fseeko(file_.get(), static_cast<off_t>(offset), SEEK_SET) != 0) return false;
-    if (std::fread(packet_.data(), 1, static_cast<std::size_t>(size), file_.get()) !=
-        static_cast<std::size_t>(size))
-        return false;
+    if (!ReadAt(offset, packet_.data(), static_cast<std::size_t>(size))) return false;
     // The decoder reads a little past the end of a packet: that part must be zero.
     std::memset(packet_.data() + size, 0, AV_INPUT_BUFFER_PADDING_SIZE);
     return true;

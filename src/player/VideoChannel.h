@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "containers/Mp4File.h"
 #include "platform/AtomicFile.h"
 #include "player/CDraw.h"
 #include "player/FfmpegHandles.h"
@@ -19,10 +20,6 @@
 #include "player/StepCache.h"
 
 namespace kx {
-
-// Video codec ids of the recordings.
-inline constexpr int kCodecIdAvc = 3;
-inline constexpr int kCodecIdHevc = 119;
 
 // The size of the picture conversion buffer: one 1920 x 1080 picture at 4 bytes per pixel. It
 // grows for larger pictures.
@@ -56,7 +53,8 @@ class VideoChannel {
     bool SetPlay(const std::filesystem::path& path, bool open);
     // Reads from an already open file instead (the player's packet file).
     void SetFile(UniqueFile file);
-    // H.264, or HEVC for codec id 119, with the decoder configuration bytes as extradata.
+    // H.264, or HEVC for codec id 119 (kCodecHvc1), with the decoder configuration bytes as
+    // extradata.
     bool OpenVCodec(int codecId, int width, int height, const std::uint8_t* extradata,
                     int extradataSize);
     bool ReadData(std::int32_t size, std::uint32_t offset);
@@ -129,6 +127,8 @@ class VideoChannel {
     // recordings), holding the file mutex.
     bool WriteData(std::uint32_t offset, const std::uint8_t* data, std::size_t size);
     int decoderDelay() const;
+    // The time of the picture shown: the entry decoder-delay + 1 before the next sample.
+    std::int32_t ShownTime() const;
     const StepCache& stepCache() const { return stepCache_; }
     // Pictures decoded since the channel was prepared (for tests and benchmarks).
     int decodedPictures() const { return decodedPictures_; }

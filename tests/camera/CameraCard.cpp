@@ -1,5 +1,7 @@
 #include "camera/CameraCard.h"
 
+#include <gtest/gtest.h>
+
 #include <stdexcept>
 
 #include "camera/CameraPaths.h"
@@ -75,6 +77,13 @@ std::string FullSettingsText() {
            "WifiSleepMode=1\r\n"
            "[Camera]\r\n"
            "serial=0042\r\n";
+}
+
+std::string Replace(std::string text, std::string_view from, std::string_view to) {
+    std::size_t at = text.find(from);
+    EXPECT_NE(at, std::string::npos) << from;
+    if (at != std::string::npos) text.replace(at, from.size(), to);
+    return text;
 }
 
 }  // namespace kx::test

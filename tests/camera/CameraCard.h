@@ -35,4 +35,7 @@ inline constexpr std::string_view kFixturePassword = "secret123";
 // unknown section, with CRLF lines as the camera writes them.
 std::string FullSettingsText();
 
+// text with the first occurrence of from replaced by to; a missing one fails the test.
+std::string Replace(std::string text, std::string_view from, std::string_view to);
+
 }  // namespace kx::test

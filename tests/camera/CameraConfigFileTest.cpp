@@ -17,13 +17,6 @@ using test::CameraCard;
 constexpr int kOldFirmware = 1000;
 constexpr int kLockFirmware = 1001;
 
-std::string Replace(std::string text, std::string_view from, std::string_view to) {
-    std::size_t at = text.find(from);
-    EXPECT_NE(at, std::string::npos) << from;
-    if (at != std::string::npos) text.replace(at, from.size(), to);
-    return text;
-}
-
 std::string Protect(std::string_view password) {
     PlainPassword plain;
     plain.Assign(password);
@@ -127,7 +120,7 @@ TEST(CameraConfigFile, LockKeysNeedFirmwareOneThousandAndOne) {
 
     // Written only from 1001 on: a file without the keys gets them appended only then.
     const std::string withoutLock =
-        Replace(test::FullSettingsText(), "LockEvent=1\r\nOverwriteLock=1\r\n", "");
+        test::Replace(test::FullSettingsText(), "LockEvent=1\r\nOverwriteLock=1\r\n", "");
     card.WriteSettings(withoutLock);
     old.LockEvent = 1;
     ASSERT_TRUE(SaveCameraConfig(card.settingsFile(), old, kSectionTab1, kOldFirmware));
@@ -136,8 +129,9 @@ TEST(CameraConfigFile, LockKeysNeedFirmwareOneThousandAndOne) {
     CameraConfig current = LoadOrFail(card, kLockFirmware);
     current.LockEvent = 1;
     ASSERT_TRUE(SaveCameraConfig(card.settingsFile(), current, kSectionTab1, kLockFirmware));
-    EXPECT_EQ(card.Settings(), Replace(withoutLock, "FutureKey=abc\r\n",
-                                       "FutureKey=abc\r\nLockEvent=1\r\nOverwriteLock=0\r\n"));
+    EXPECT_EQ(card.Settings(),
+              test::Replace(withoutLock, "FutureKey=abc\r\n",
+                            "FutureKey=abc\r\nLockEvent=1\r\nOverwriteLock=0\r\n"));
 }
 
 TEST(CameraConfigFile, SavingOneSectionChangesOnlyItsLines) {
@@ -150,8 +144,8 @@ TEST(CameraConfigFile, SavingOneSectionChangesOnlyItsLines) {
     ASSERT_TRUE(SaveCameraConfig(card.settingsFile(), config, kSectionTab2, kLockFirmware));
     // Every Tab2 key is written from the record: "PARKINGSENSOR1 = 04" keeps its name and
     // blanks but takes the decimal text of its value.
-    std::string expected = Replace(original, "NORMALSENSOR1=5", "NORMALSENSOR1=9");
-    expected = Replace(expected, "PARKINGSENSOR1 = 04", "PARKINGSENSOR1 = 4");
+    std::string expected = test::Replace(original, "NORMALSENSOR1=5", "NORMALSENSOR1=9");
+    expected = test::Replace(expected, "PARKINGSENSOR1 = 04", "PARKINGSENSOR1 = 4");
     EXPECT_EQ(card.Settings(), expected);
 
     // No temporary file is left beside it.

@@ -15,13 +15,6 @@ test::ProcessResult Kx(const std::vector<std::string>& words) {
     return test::RunProcess(kx::test::KxcardPath(), words);
 }
 
-std::string Replace(std::string text, std::string_view from, std::string_view to) {
-    std::size_t at = text.find(from);
-    EXPECT_NE(at, std::string::npos) << from;
-    if (at != std::string::npos) text.replace(at, from.size(), to);
-    return text;
-}
-
 // The demo card's camera: firmware 1.002, every key present.
 void MakeDemoCard(const CameraCard& card, std::string_view option = "") {
     card.WriteVersion(test::VersionText("VO KX-TMQ4A", "1.002", option));
@@ -119,8 +112,9 @@ TEST(KxcardCamera, PutWritesOnlyTheSectionsWhoseValuesChanged) {
     auto result = Kx({"camera", "put", card.root().string(), (dir / "change.json").string()});
     EXPECT_EQ(result.exitCode, 0) << result.err;
     EXPECT_EQ(result.out, "{\"written\":[\"Tab2\"]}\n");
-    std::string expected = Replace(test::FullSettingsText(), "NORMALSENSOR1=5", "NORMALSENSOR1=9");
-    expected = Replace(expected, "PARKINGSENSOR1 = 04", "PARKINGSENSOR1 = 4");
+    std::string expected =
+        test::Replace(test::FullSettingsText(), "NORMALSENSOR1=5", "NORMALSENSOR1=9");
+    expected = test::Replace(expected, "PARKINGSENSOR1 = 04", "PARKINGSENSOR1 = 4");
     EXPECT_EQ(card.Settings(), expected);
 }
 

@@ -8,14 +8,6 @@
 namespace kx {
 namespace {
 
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
-        lines.push_back(text.substr(start, end - start));
-    return lines;
-}
-
 TEST(KxcardAvi, DemoInfoSamplesAndExport) {
     test::TempDir dir;
     auto demo = test::RunProcess(kx::test::KxcardPath(),
@@ -38,7 +30,7 @@ TEST(KxcardAvi, DemoInfoSamplesAndExport) {
               "\"length\":120}],\"videoStreams\":2,\"indexCount\":302}\n");
     auto samples = test::RunProcess(kx::test::KxcardPath(), {"samples", both});
     ASSERT_EQ(samples.exitCode, 0);
-    const auto lines = Lines(samples.out);
+    const auto lines = test::OutputLines(samples.out);
     ASSERT_EQ(lines.size(), 302u);
     EXPECT_EQ(lines[0].rfind("{\"id\":\"03tx\",\"flags\":0,\"offset\":4,\"size\":", 0), 0u);
     EXPECT_EQ(lines[1].rfind("{\"id\":\"00dc\",\"flags\":16,", 0), 0u);

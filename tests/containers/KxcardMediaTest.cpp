@@ -10,14 +10,6 @@
 namespace kx {
 namespace {
 
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
-        lines.push_back(text.substr(start, end - start));
-    return lines;
-}
-
 long JsonNumber(const std::string& json, const std::string& key) {
     std::smatch match;
     if (!std::regex_search(json, match, std::regex("\"" + key + "\":(-?[0-9]+)"))) return -999;
@@ -70,11 +62,11 @@ TEST_F(DemoCard, HoldsEveryKindOverTwoDaysWithSidecarsAndConfig) {
     EXPECT_EQ(days.size(), 2u);
     EXPECT_GE(front, 8);
     EXPECT_GE(rear, 8);
-    EXPECT_EQ(Lines(output_).size(), names.size() + 2);  // one line per file written
+    EXPECT_EQ(test::OutputLines(output_).size(), names.size() + 2);  // one line per file written
 
     // Sidecars: NMEA pairs once a second, 10-byte acceleration records with a shock in events.
     std::string gps = test::ReadFileBytes(Record() / "20261209_081900_E.gps");
-    auto lines = Lines(gps);
+    auto lines = test::OutputLines(gps);
     ASSERT_EQ(lines.size(), 6u);
     EXPECT_TRUE(std::regex_search(lines[0], std::regex("^\\[1796804340000\\]\\$GPRMC,081900")));
     EXPECT_TRUE(std::regex_search(lines[1], std::regex("^\\[1796804340000\\]\\$GPGGA,")));
@@ -214,7 +206,7 @@ TEST_F(DemoCard, SamplesAndExport) {
     auto samples =
         test::RunProcess(kx::test::KxcardPath(), {"samples", source.string(), "--track", "1"});
     ASSERT_EQ(samples.exitCode, 0);
-    auto lines = Lines(samples.out);
+    auto lines = test::OutputLines(samples.out);
     ASSERT_EQ(lines.size(), 90u);
     EXPECT_EQ(JsonNumber(lines[0], "n"), 1);
     EXPECT_EQ(JsonNumber(lines[0], "time"), 0);

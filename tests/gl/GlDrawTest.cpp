@@ -71,8 +71,7 @@ TEST(CDrawWnd, ResizingAWindowWithTheGlPresenterKeepsThePicture) {
     window.resize(128, 64);
     window.show();
     VideoChannel& channel = window.channel();
-    channel.OpenVCodec(kCodecIdAvc, HalfWhitePicture::kWidth, HalfWhitePicture::kHeight, nullptr,
-                       0);
+    channel.OpenVCodec(kCodecAvc1, HalfWhitePicture::kWidth, HalfWhitePicture::kHeight, nullptr, 0);
     ASSERT_TRUE(
         channel.CreatePresenter(std::make_unique<CGlDraw>(&window, channel.displayMutex())));
     HalfWhitePicture half;
@@ -96,7 +95,7 @@ TEST(PresenterChoice, OpenGlIsChosenFirstWhereItWorks) {
     window.show();
     SampleIndex index;
     VideoChannel channel(0, index);
-    channel.OpenVCodec(kCodecIdAvc, 64, 48, nullptr, 0);
+    channel.OpenVCodec(kCodecAvc1, 64, 48, nullptr, 0);
     PresenterChoice::Viewer().Probe();
     EXPECT_EQ(PresenterChoice::Viewer().CreatePresenter(&window, channel), kDisplayYv12);
     EXPECT_NE(dynamic_cast<CGlDraw*>(channel.display().draw.get()), nullptr);

@@ -56,9 +56,8 @@ class SyncPlayerTest : public testing::Test {
         PlayerEnvironment environment;
         environment.owner = &messages_;
         environment.wave = &wave_;
-        environment.stepFile = [this](std::uint64_t bytes) -> std::FILE* {
+        environment.stepFile = [this](std::uint64_t) -> std::FILE* {
             stepFile_ = OpenFile(dir_ / "stepfile.dat", "wb+");
-            if (stepFile_ && bytes > 0) std::fseek(stepFile_.get(), 0, SEEK_SET);
             return stepFile_.get();
         };
         environment.openPacketFile = [this] { return OpenFile(dir_ / "playfile.dat", "wb+"); };

@@ -21,7 +21,7 @@ class VideoChannelTest : public testing::Test {
         for (const SAMPLE_ENTRY& entry : video_.entries) index_.Append(entry);
         ASSERT_EQ(index_.size(), static_cast<std::size_t>(kPictures));
         ASSERT_TRUE(channel_.SetPlay(dir_ / "front.h264", true));
-        ASSERT_TRUE(channel_.OpenVCodec(kCodecIdAvc, video_.width, video_.height, nullptr, 0));
+        ASSERT_TRUE(channel_.OpenVCodec(kCodecAvc1, video_.width, video_.height, nullptr, 0));
         auto presenter = std::make_unique<CNullDraw>();
         draw_ = presenter.get();
         ASSERT_TRUE(channel_.CreatePresenter(std::move(presenter)));
@@ -220,7 +220,7 @@ TEST(VideoChannel, FailuresAreTracedAndReported) {
     brokenConfig[22] = 1;  // one parameter-set array
     brokenConfig[25] = 1;  // of one unit
     brokenConfig[26] = 1;  // of 256 bytes, where only 3 remain
-    EXPECT_FALSE(channel.OpenVCodec(kCodecIdHevc, 1920, 1080, brokenConfig, sizeof brokenConfig));
+    EXPECT_FALSE(channel.OpenVCodec(kCodecHvc1, 1920, 1080, brokenConfig, sizeof brokenConfig));
     std::string trace = test::ReadFileBytes(dir / "trace_sd.txt");
     EXPECT_NE(trace.find("missing.mp4 file open failed\n"), std::string::npos) << trace;
     EXPECT_NE(trace.find("[CDrawWnd::OpenVCodec("), std::string::npos) << trace;

@@ -23,14 +23,6 @@ using test::RunProcess;
 constexpr int kSeconds = 3;
 constexpr int kAccelPerSecond = 10;  // the demo's acceleration records come every 100 ms
 
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
-        lines.push_back(text.substr(start, end - start));
-    return lines;
-}
-
 // The number after "member": in one JSON line; NaN when it is missing.
 double Member(const std::string& line, const std::string& member) {
     std::size_t at = line.find("\"" + member + "\":");
@@ -39,7 +31,7 @@ double Member(const std::string& line, const std::string& member) {
 }
 
 ProcessResult Kxcard(const std::vector<std::string>& arguments) {
-    return RunProcess((test::BinDir() / "kxcard").string(), arguments, {{"TZ", "UTC"}});
+    return RunProcess(test::KxcardPath(), arguments, {{"TZ", "UTC"}});
 }
 
 std::int32_t Key(int hh, int mm, int ss) {
@@ -56,7 +48,7 @@ Track GpsOf(const std::filesystem::path& file) {
     EXPECT_EQ(result.exitCode, 0) << file << ": " << result.err;
     EXPECT_EQ(result.err, "") << file;
     Track track;
-    for (const std::string& line : Lines(result.out)) {
+    for (const std::string& line : test::OutputLines(result.out)) {
         track.keys.push_back(Member(line, "key"));
         track.latitudes.push_back(Member(line, "lat"));
         track.longitudes.push_back(Member(line, "lon"));
@@ -67,7 +59,7 @@ Track GpsOf(const std::filesystem::path& file) {
 std::vector<std::string> AccelOf(const std::filesystem::path& file) {
     ProcessResult result = Kxcard({"accel", file.string()});
     EXPECT_EQ(result.exitCode, 0) << file << ": " << result.err;
-    return Lines(result.out);
+    return test::OutputLines(result.out);
 }
 
 // A drive of one fix a second from the recording's start, near the demo's start position.

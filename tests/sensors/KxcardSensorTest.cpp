@@ -39,14 +39,6 @@ std::string WithoutCr(std::string text) {
     return text;
 }
 
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
-        lines.push_back(text.substr(start, end - start));
-    return lines;
-}
-
 class KxcardSensor : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -73,7 +65,7 @@ class KxcardSensor : public ::testing::Test {
     }
 
     ProcessResult Kxcard(std::vector<std::string> arguments, const std::string& zone = "UTC") {
-        return RunProcess((test::BinDir() / "kxcard").string(), arguments, {{"TZ", zone}});
+        return RunProcess(test::KxcardPath(), arguments, {{"TZ", zone}});
     }
 
     std::string Save(const std::string& name, const std::string& bytes) {
@@ -88,7 +80,7 @@ class KxcardSensor : public ::testing::Test {
 TEST_F(KxcardSensor, GpsJsonInTimeOrder) {
     ProcessResult result = Kxcard({"gps", video.string()});
     ASSERT_EQ(result.exitCode, 0) << result.err;
-    std::vector<std::string> lines = Lines(result.out);
+    std::vector<std::string> lines = test::OutputLines(result.out);
     ASSERT_EQ(lines.size(), 3u) << result.out;
     EXPECT_EQ(lines[0],
               "{\"key\":960000,\"lat\":-37.55205667,\"lon\":127.0083333,\"speed\":10,"
@@ -114,7 +106,7 @@ TEST_F(KxcardSensor, GpsAtAPlayPosition) {
     for (const Case& c : cases) {
         ProcessResult result = Kxcard({"gps", video.string(), "--at", c.position});
         ASSERT_EQ(result.exitCode, 0) << result.err;
-        ASSERT_EQ(Lines(result.out).size(), 1u);
+        ASSERT_EQ(test::OutputLines(result.out).size(), 1u);
         EXPECT_NE(result.out.find(c.expected), std::string::npos) << c.position << result.out;
     }
 }
@@ -166,7 +158,7 @@ TEST_F(KxcardSensor, KmlIsReadByXmllintAndGpsbabel) {
     ProcessResult babel =
         RunProcess(Program("gpsbabel"), {"-i", "kml", "-f", file, "-o", "unicsv,utc=0", "-F", "-"});
     ASSERT_EQ(babel.exitCode, 0) << babel.err;
-    std::vector<std::string> rows = Lines(babel.out);
+    std::vector<std::string> rows = test::OutputLines(babel.out);
     ASSERT_EQ(rows.size(), 4u) << babel.out;
     EXPECT_NE(rows[1].find("1,-37.552057,127.008333,\"2017-07-14T02:40:00+00:00\""),
               std::string::npos)
@@ -208,7 +200,7 @@ TEST_F(KxcardSensor, ParkingRecordingsHaveNoTrackButTheirAcceleration) {
     ProcessResult gpx = Kxcard({"gps", parking.string(), "--format", "gpx"});
     EXPECT_EQ(RunProcess(Program("xmllint"), {"--noout", Save("empty.gpx", gpx.out)}).exitCode, 0);
     ProcessResult accel = Kxcard({"accel", parking.string()});
-    EXPECT_EQ(Lines(accel.out).size(), 2u);
+    EXPECT_EQ(test::OutputLines(accel.out).size(), 2u);
 }
 
 TEST_F(KxcardSensor, AccelPrintsClampedRecords) {

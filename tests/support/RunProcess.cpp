@@ -136,4 +136,12 @@ void ChildProcess::Terminate() {
     if (pid_ > 0 && !reaped_) ::kill(pid_, SIGTERM);
 }
 
+std::vector<std::string> OutputLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
+        lines.push_back(text.substr(start, end - start));
+    return lines;
+}
+
 }  // namespace kx::test

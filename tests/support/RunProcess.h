@@ -16,6 +16,9 @@ struct ProcessResult {
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& arguments,
                          const std::map<std::string, std::string>& environment = {});
 
+// The lines of a program's output, each without its newline (a last unfinished line is left out).
+std::vector<std::string> OutputLines(const std::string& text);
+
 }  // namespace kx::test
 
 namespace kx::test {

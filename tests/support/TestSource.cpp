@@ -16,13 +16,13 @@ TestSource::TestSource(std::filesystem::path front, TestVideo frontVideo,
 bool TestSource::Prepare(SyncPlayer& player) {
     VideoChannel& front = player.front();
     if (!front.SetPlay(frontPath_, true) ||
-        !front.OpenVCodec(kCodecIdAvc, front_.width, front_.height, nullptr, 0))
+        !front.OpenVCodec(kCodecAvc1, front_.width, front_.height, nullptr, 0))
         return false;
     front.SetFrameRate(front_.fps);
     if (!rearPath_.empty()) {
         VideoChannel& rear = player.rear();
         rearOpened_ = rear.SetPlay(rearPath_, true) &&
-                      rear.OpenVCodec(kCodecIdAvc, rear_.width, rear_.height, nullptr, 0);
+                      rear.OpenVCodec(kCodecAvc1, rear_.width, rear_.height, nullptr, 0);
         if (rearOpened_) {
             rear.SetFrameRate(rear_.fps);
             RepeatLengths repeat = RepeatLengthsFor(front_.fps, rear_.fps);

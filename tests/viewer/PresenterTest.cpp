@@ -109,8 +109,8 @@ TEST(PresenterChoice, AFailedKindIsNotTriedAgain) {
     });
     SampleIndex index;
     VideoChannel first(0, index), second(0, index);
-    first.OpenVCodec(kCodecIdAvc, 64, 48, nullptr, 0);
-    second.OpenVCodec(kCodecIdAvc, 64, 48, nullptr, 0);
+    first.OpenVCodec(kCodecAvc1, 64, 48, nullptr, 0);
+    second.OpenVCodec(kCodecAvc1, 64, 48, nullptr, 0);
     EXPECT_EQ(choice.CreatePresenter(nullptr, first), kDisplayBgra32);
     EXPECT_EQ(attempts, 1);
     EXPECT_EQ(choice.CreatePresenter(nullptr, second), kDisplayBgra32);
@@ -124,7 +124,7 @@ TEST(PresenterChoice, WithoutOpenGlTheViewerUsesTheRasterPresenter) {
     window.resize(64, 48);
     SampleIndex index;
     VideoChannel channel(0, index);
-    channel.OpenVCodec(kCodecIdAvc, 64, 48, nullptr, 0);
+    channel.OpenVCodec(kCodecAvc1, 64, 48, nullptr, 0);
     PresenterChoice::Viewer().Probe();
     EXPECT_EQ(PresenterChoice::Viewer().CreatePresenter(&window, channel), kDisplayBgra32);
     EXPECT_NE(dynamic_cast<CRasterDraw*>(channel.display().draw.get()), nullptr);
