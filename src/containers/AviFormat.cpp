@@ -111,4 +111,14 @@ std::int64_t FileLength(std::FILE* file) {
     return static_cast<std::int64_t>(ftello(file));
 }
 
+std::int64_t NextChunkPosition(std::FILE* file, std::int64_t payload, std::uint32_t size) {
+    std::int64_t next = payload + size;
+    if (size % 2 == 0) return next;
+    std::uint8_t bytes[5];
+    if (ReadAt(file, next, bytes, sizeof bytes) && !LooksLikeChunkId(bytes) &&
+        LooksLikeChunkId(bytes + 1))
+        return next + 1;
+    return next;
+}
+
 }  // namespace kx

@@ -94,6 +94,16 @@ void EncodeStreamHeader(const AviStreamHeader& header, std::uint8_t* bytes);
 AviIndexEntry DecodeIndexEntry(const std::uint8_t* bytes);  // kAviIndexEntrySize bytes
 void EncodeIndexEntry(const AviIndexEntry& entry, std::uint8_t* bytes);
 
+// Appends a four-character code, or a little-endian 32-bit value, to a byte buffer.
+inline void AppendFourCC(std::vector<std::uint8_t>& out, const char* fourcc) {
+    for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(fourcc[i]));
+}
+inline void AppendLe32(std::vector<std::uint8_t>& out, std::uint32_t value) {
+    std::uint8_t bytes[4];
+    PutLe32(bytes, value);
+    out.insert(out.end(), bytes, bytes + 4);
+}
+
 // A chunk id as RIFF writers make them: four printable ASCII characters.
 bool LooksLikeChunkId(const std::uint8_t* id);
 // A movi chunk id of a stream: two decimal digits then two letters or digits ("00dc", "02wb").
@@ -104,5 +114,9 @@ bool ReadAt(std::FILE* file, std::int64_t position, void* bytes, std::size_t siz
 bool WriteAt(std::FILE* file, std::int64_t position, const void* bytes, std::size_t size);
 // The file's length in bytes, or -1.
 std::int64_t FileLength(std::FILE* file);
+// Where the chunk after one with this payload position and size starts. The camera writes no
+// padding byte after an odd-sized chunk, RIFF writers do: after an odd size, a pad byte is
+// stepped over when only the padded position holds a chunk id.
+std::int64_t NextChunkPosition(std::FILE* file, std::int64_t payload, std::uint32_t size);
 
 }  // namespace kx

@@ -25,18 +25,6 @@ bool ReadChunkHeader(std::FILE* file, std::int64_t position, ChunkHeader& header
     return true;
 }
 
-// The camera writes no padding byte after an odd-sized chunk, RIFF writers do: after an odd
-// size, step over a pad byte when only the padded position holds a chunk id.
-std::int64_t NextChunkPosition(std::FILE* file, std::int64_t payload, std::uint32_t size) {
-    std::int64_t next = payload + size;
-    if (size % 2 == 0) return next;
-    std::uint8_t bytes[5];
-    if (ReadAt(file, next, bytes, sizeof bytes) && !LooksLikeChunkId(bytes) &&
-        LooksLikeChunkId(bytes + 1))
-        return next + 1;
-    return next;
-}
-
 // Reads at most the slot's size of a chunk into a zero-filled slot.
 template <std::size_t N>
 bool ReadIntoSlot(std::FILE* file, std::int64_t payload, std::uint32_t size,

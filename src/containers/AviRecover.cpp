@@ -58,13 +58,7 @@ std::vector<AviIndexEntry> WalkMoviChunks(std::FILE* file, const AVIFILEINFO& in
         entry.size = static_cast<std::uint32_t>(size);
         entries.push_back(entry);
 
-        running += 8 + size;
-        if (size % 2 != 0) {  // a pad byte, when the writer followed the RIFF rule
-            std::uint8_t next[5];
-            if (ReadAt(file, moviPosition + running, next, sizeof next) &&
-                !LooksLikeChunkId(next) && LooksLikeChunkId(next + 1))
-                running += 1;
-        }
+        running = NextChunkPosition(file, payload, static_cast<std::uint32_t>(size)) - moviPosition;
         dataEnd = moviPosition + running;
     }
     return entries;

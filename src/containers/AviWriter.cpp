@@ -11,15 +11,6 @@ namespace {
 constexpr std::size_t kAvihChunkSize = 8 + 56;  // header and a 56-byte main header
 constexpr std::uint32_t kInterleaved = 0x100;   // avih flag
 
-void AppendFourCC(std::vector<std::uint8_t>& out, const char* fourcc) {
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(fourcc[i]));
-}
-void AppendLe32(std::vector<std::uint8_t>& out, std::uint32_t value) {
-    std::uint8_t bytes[4];
-    PutLe32(bytes, value);
-    out.insert(out.end(), bytes, bytes + 4);
-}
-
 }  // namespace
 
 bool AviFileWriter::Open(const std::filesystem::path& path) {

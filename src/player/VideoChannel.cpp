@@ -247,6 +247,21 @@ bool VideoChannel::EnsurePlanar420(AVFrame& target) {
     return true;
 }
 
+std::uint8_t* VideoChannel::ConvertFrame(AVPixelFormat target, int stride) {
+    const AVFrame& frame = *frame_;
+    if (target == AV_PIX_FMT_NONE) return nullptr;
+    std::uint8_t* buffer =
+        ConversionBuffer(static_cast<std::size_t>(stride) * static_cast<std::size_t>(frame.height));
+    scaler_.reset(sws_getCachedContext(
+        scaler_.release(), frame.width, frame.height, static_cast<AVPixelFormat>(frame.format),
+        frame.width, frame.height, target, SWS_BICUBIC, nullptr, nullptr, nullptr));
+    if (!scaler_) return nullptr;
+    std::uint8_t* planes[4] = {buffer, nullptr, nullptr, nullptr};
+    int strides[4] = {stride, 0, 0, 0};
+    sws_scale(scaler_.get(), frame.data, frame.linesize, 0, frame.height, planes, strides);
+    return buffer;
+}
+
 std::uint8_t* VideoChannel::ConversionBuffer(std::size_t bytes) {
     if (conversion_.size() < std::max(bytes, kPictureBufferBytes))
         conversion_.resize(std::max(bytes, kPictureBufferBytes));
@@ -291,18 +306,9 @@ void VideoChannel::DrawFrame(int flip, bool repaint) {
     picture.height = frame.height;
     picture.displayType = displayType_;
     if (NeedsConversion(displayType_)) {
-        AVPixelFormat target = PackedFormatFor(displayType_);
         int stride = frame.width * BytesPerPixel(displayType_);
-        std::size_t bytes =
-            static_cast<std::size_t>(stride) * static_cast<std::size_t>(frame.height);
-        std::uint8_t* buffer = ConversionBuffer(bytes);
-        scaler_.reset(sws_getCachedContext(
-            scaler_.release(), frame.width, frame.height, static_cast<AVPixelFormat>(frame.format),
-            frame.width, frame.height, target, SWS_BICUBIC, nullptr, nullptr, nullptr));
-        if (target == AV_PIX_FMT_NONE || !scaler_) return;
-        std::uint8_t* planes[4] = {buffer, nullptr, nullptr, nullptr};
-        int strides[4] = {stride, 0, 0, 0};
-        sws_scale(scaler_.get(), frame.data, frame.linesize, 0, frame.height, planes, strides);
+        std::uint8_t* buffer = ConvertFrame(PackedFormatFor(displayType_), stride);
+        if (!buffer) return;
         picture.planes[0] = buffer;
         picture.strides[0] = stride;
     } else {
@@ -462,16 +468,8 @@ std::optional<BgrImage> VideoChannel::GetImage() {
     std::lock_guard lock(displayMutex_);
     const AVFrame& frame = *frame_;
     if (!frame.data[0] || frame.width <= 0 || frame.height <= 0) return std::nullopt;
-    int stride = frame.width * 3;
-    std::uint8_t* buffer =
-        ConversionBuffer(static_cast<std::size_t>(stride) * static_cast<std::size_t>(frame.height));
-    scaler_.reset(sws_getCachedContext(
-        scaler_.release(), frame.width, frame.height, static_cast<AVPixelFormat>(frame.format),
-        frame.width, frame.height, AV_PIX_FMT_BGR24, SWS_BICUBIC, nullptr, nullptr, nullptr));
-    if (!scaler_) return std::nullopt;
-    std::uint8_t* planes[4] = {buffer, nullptr, nullptr, nullptr};
-    int strides[4] = {stride, 0, 0, 0};
-    sws_scale(scaler_.get(), frame.data, frame.linesize, 0, frame.height, planes, strides);
+    std::uint8_t* buffer = ConvertFrame(AV_PIX_FMT_BGR24, frame.width * 3);
+    if (!buffer) return std::nullopt;
     return BgrImage{buffer, frame.width, frame.height};
 }
 

@@ -143,6 +143,9 @@ class VideoChannel {
     bool Rebuild(std::FILE* cacheFile);
     std::size_t KeyAtOrBefore(std::size_t entry) const;
     std::uint8_t* ConversionBuffer(std::size_t bytes);
+    // The frame slot converted into the conversion buffer in a packed layout with rows of
+    // stride bytes (the caller holds the display mutex); null when it cannot be converted.
+    std::uint8_t* ConvertFrame(AVPixelFormat target, int stride);
 
     const int channel_;
     SampleIndex& index_;

@@ -18,15 +18,6 @@ struct DemoStream {
     std::uint64_t bytes = 0;
 };
 
-void PutFourCC(std::vector<std::uint8_t>& out, const char* fourcc) {
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(fourcc[i]));
-}
-void PutU32(std::vector<std::uint8_t>& out, std::uint32_t value) {
-    std::uint8_t b[4];
-    PutLe32(b, value);
-    out.insert(out.end(), b, b + 4);
-}
-
 // The counts a header shows: the camera refreshes them while it records.
 struct HeaderCounts {
     std::uint32_t riffSize = 0;
@@ -42,19 +33,19 @@ std::vector<std::uint8_t> CameraHeader(const std::vector<DemoStream>& streams,
     for (std::size_t i = 0; i < streams.size(); ++i) {
         const DemoStream& stream = streams[i];
         const std::size_t strfSize = stream.format.empty() ? 0 : 8 + stream.format.size();
-        PutFourCC(strls, "LIST");
-        PutU32(strls, static_cast<std::uint32_t>(4 + 8 + kAviStreamHeaderSize + strfSize));
-        PutFourCC(strls, "strl");
-        PutFourCC(strls, "strh");
-        PutU32(strls, kAviStreamHeaderSize);
+        AppendFourCC(strls, "LIST");
+        AppendLe32(strls, static_cast<std::uint32_t>(4 + 8 + kAviStreamHeaderSize + strfSize));
+        AppendFourCC(strls, "strl");
+        AppendFourCC(strls, "strh");
+        AppendLe32(strls, kAviStreamHeaderSize);
         AviStreamHeader header = stream.header;
         header.length = i < counts.lengths.size() ? counts.lengths[i] : 0;
         std::uint8_t bytes[kAviStreamHeaderSize];
         EncodeStreamHeader(header, bytes);
         strls.insert(strls.end(), bytes, bytes + sizeof bytes);
         if (!stream.format.empty()) {
-            PutFourCC(strls, "strf");
-            PutU32(strls, static_cast<std::uint32_t>(stream.format.size()));
+            AppendFourCC(strls, "strf");
+            AppendLe32(strls, static_cast<std::uint32_t>(stream.format.size()));
             strls.insert(strls.end(), stream.format.begin(), stream.format.end());
         }
     }
@@ -68,21 +59,21 @@ std::vector<std::uint8_t> CameraHeader(const std::vector<DemoStream>& streams,
     main.height = static_cast<std::uint32_t>(options.height);
 
     std::vector<std::uint8_t> out;
-    PutFourCC(out, "RIFF");
-    PutU32(out, counts.riffSize);
-    PutFourCC(out, "AVI ");
-    PutFourCC(out, "LIST");
-    PutU32(out, static_cast<std::uint32_t>(4 + 8 + 56 + strls.size()));
-    PutFourCC(out, "hdrl");
-    PutFourCC(out, "avih");
-    PutU32(out, 56);
+    AppendFourCC(out, "RIFF");
+    AppendLe32(out, counts.riffSize);
+    AppendFourCC(out, "AVI ");
+    AppendFourCC(out, "LIST");
+    AppendLe32(out, static_cast<std::uint32_t>(4 + 8 + 56 + strls.size()));
+    AppendFourCC(out, "hdrl");
+    AppendFourCC(out, "avih");
+    AppendLe32(out, 56);
     std::uint8_t mainBytes[56] = {};
     EncodeMainHeader(main, mainBytes);
     out.insert(out.end(), mainBytes, mainBytes + 56);
     out.insert(out.end(), strls.begin(), strls.end());
-    PutFourCC(out, "LIST");
-    PutU32(out, counts.moviSize);
-    PutFourCC(out, "movi");
+    AppendFourCC(out, "LIST");
+    AppendLe32(out, counts.moviSize);
+    AppendFourCC(out, "movi");
     return out;
 }
 
@@ -177,8 +168,8 @@ class CameraAviFile {
     }
     bool WriteIndex() {
         std::vector<std::uint8_t> out;
-        PutFourCC(out, "idx1");
-        PutU32(out, static_cast<std::uint32_t>(index_.size() * kAviIndexEntrySize));
+        AppendFourCC(out, "idx1");
+        AppendLe32(out, static_cast<std::uint32_t>(index_.size() * kAviIndexEntrySize));
         std::uint8_t bytes[kAviIndexEntrySize];
         for (const AviIndexEntry& e : index_) {
             EncodeIndexEntry(e, bytes);
